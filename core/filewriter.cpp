@@ -1,0 +1,71 @@
+#include "core/filewriter.h"
+
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteAll(int fd, const std::string& content)
+{
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+mode_t TargetMode(const std::string& path, int mode)
+{
+    if (mode >= 0)
+        return mode_t(mode);
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return st.st_mode & 07777;
+    return 0644;
+}
+
+void SyncFolder(const std::string& path)
+{
+    const std::string folder = DirName(path);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)::fsync(fd);   // best effort: the rename itself already happened
+    ::close(fd);
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& content, int mode)
+{
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(&temp[0]);
+    if (fd < 0) {
+        Trace("WriteFileAtomically: cannot create temporary file for %s: %s", path.c_str(),
+              std::strerror(errno));
+        return false;
+    }
+    const bool written = WriteAll(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
+                         ::fsync(fd) == 0;
+    const int writeErrno = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
+        Trace("WriteFileAtomically: writing %s failed: %s", path.c_str(),
+              std::strerror(written ? errno : writeErrno));
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(path);
+    return true;
+}

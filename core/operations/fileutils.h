@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// File-system functions used for every change the component operations make. All return
+// result codes of rc:: and trace their own lines. Paths are relative to the working directory
+// unless absolute. The long-running ones process pending events once per call so the
+// graphical program stays responsive. Partial work stays when they fail half-way.
+
+/// Every "\" becomes "/".
+std::string ToNativeSeparators(const std::string& path);
+/// The process's current directory (through CSystemEnv).
+std::string WorkingDirectory();
+
+/// 0; 85 missing; 36 removal failed.
+int RemoveFile(const std::string& path);
+/// 0; 37 removal failed; 58 not empty; 59 missing.
+int RemoveEmptyDir(const std::string& path);
+/// Deletes a file, a link (never what it points to) or a folder tree. A missing path is 0;
+/// "." or ".." is 35; a file that cannot be removed prints "Unable to remove file: %s\n" and
+/// gives 36 (the rest stays); a folder that cannot be removed gives 37.
+int DeleteFileTree(const std::string& path);
+/// Creates a folder and its missing parents; double quotes are dropped. 0 created,
+/// 105 it already existed, 62 a level could not be made.
+int MakeDirPath(const std::string& path);
+/// Copies a file (into a folder under its own name when the destination is a folder) or a
+/// folder tree, keeping permission bits and re-creating symbolic links. 0; 54 "." or ".." or a
+/// failed write; 55 source unreadable; 56 destination not writable; 57 folder not creatable.
+int CopyTree(const std::string& source, const std::string& destination);
+/// Removes every empty folder at and below path, bottom-up, the start folder included; never
+/// follows links. 0, or 66 when path is not a folder.
+int ClearEmptyFolders(const std::string& path);
+
+/// A desktop menu entry NAME.desktop (sub-folders from NAME) in the first XDG_DATA_DIRS folder
+/// + "/applications", running target in target's folder. False on failure.
+bool CreateStartMenuShortcut(const std::string& name, const std::string& target);
+/// Removes the entry (name includes ".desktop") and its folder when empty; a missing entry
+/// succeeds. error receives errno when removal failed.
+bool DeleteStartMenuShortcut(const std::string& name, int* error);
+/// A running process whose name (comm, or base name of its executable) equals name.
+bool IsProcessRunning(const std::string& name);
+/// Creates folder/link as a symbolic link to target, replacing an existing entry. 0 or 56.
+int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
+std::vector<std::string> SupportedSystems();

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QProcess;
+
+/// Runs one external program to completion: working directory, arguments, a time limit and,
+/// when asked, the child's standard output echoed through the output module. The one way the
+/// tool starts a program (unzip, zip, tar, set-up, services, script exec lines, archives).
+class CProcessBox : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultTimeout = 300000;
+
+    CProcessBox(const std::string& workingDir, const std::string& executable, bool echoOutput);
+    CProcessBox(const std::string& workingDir, const std::string& executable,
+                const std::vector<std::string>& arguments, bool echoOutput);
+    ~CProcessBox() override;
+
+    void AddArgument(const std::string& argument);
+    /// Milliseconds; -1 waits for ever.
+    void SetTimeout(int milliseconds);
+
+    /// Runs the child and waits in a nested event loop (the caller's events keep flowing).
+    /// 0; 42 no working directory; 43 no executable; 44 the child did not start (missing
+    /// program: at once); 45 time limit reached (the child is terminated, then killed);
+    /// 109 non-zero exit code or the child died from a signal.
+    int Start(bool wait = true);
+
+    /// A bare program name as the runner finds it: the "zip" folder below the working
+    /// directory first, then PATH; empty when neither has an executable of that name.
+    static std::string FindProgram(const std::string& name);
+
+public Q_SLOTS:
+    void SLOTReadSTDOutput();
+
+private:
+    std::string m_WorkingDir;
+    std::string m_Executable;
+    std::vector<std::string> m_Arguments;
+    std::unique_ptr<QProcess> m_pProcess;
+    int m_ProcessTimeout = kDefaultTimeout;
+    bool m_EchoOutput = false;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+// The one set of text helpers every line-oriented reader and writer of the tool uses.
+// Strings are 8-bit; only the space character counts as a blank.
+
+/// Leading and trailing blanks removed.
+std::string TrimSpaces(const std::string& text);
+/// Runs of blanks become one blank, trailing blanks are dropped, a leading run stays as one blank.
+std::string CollapseSpaces(const std::string& text);
+/// A-Z only; other bytes are left alone.
+std::string ToLower(std::string text);
+std::string ToUpper(std::string text);
+/// Line feed ends a line; carriage returns are dropped; the piece after the last line feed is
+/// returned too (so "a\n" gives "a" and "").
+std::vector<std::string> SplitLines(const std::string& text);
+/// The lines of a text file, as SplitLines. False (and no lines) when the file cannot be read.
+bool ReadLines(const std::string& path, std::vector<std::string>* lines);
+/// Pieces of text separated by c; carriage returns dropped; a double quote toggles a quoted
+/// state in which c does not separate (the quotes stay in the piece); empty pieces dropped.
+std::vector<std::string> SplitFields(const std::string& text, char c);
+/// Split at the first "="; false when the line has none. Key and value are not trimmed.
+bool SplitKeyValue(const std::string& line, std::string* key, std::string* value);
+/// Converts the foreign separator to the native one: on this system every "\" becomes "/".
+std::string ToBackslashes(std::string path);
+/// Joins two local path pieces with the native separator "/".
+std::string JoinPath(const std::string& first, const std::string& second);
+/// The part after the last "/" (the whole text when there is none).
+std::string BaseName(const std::string& path);
+/// The part before the last "/" (empty when there is none).
+std::string DirName(const std::string& path);
+/// printf-style formatting into a buffer of bufferSize bytes: the result is cut to
+/// bufferSize - 1 characters, as the fixed buffers of the trace and output modules are.
+std::string FormatV(size_t bufferSize, const char* format, va_list args);
+std::string Format(size_t bufferSize, const char* format, ...) __attribute__((format(printf, 2, 3)));
+/// Decimal value as C's atoi: leading blanks, optional sign, digits up to the first other byte.
+long long ParseDecimal(const std::string& text);
+
+/// The whole content of a file. False when it cannot be opened or read.
+bool ReadFileBytes(const std::string& path, std::string* content);

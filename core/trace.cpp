@@ -1,0 +1,135 @@
+#include "core/trace.h"
+
+#include "core/textutil.h"
+
+#include <QTime>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace {
+
+constexpr size_t kTraceBuffer = 1024;
+const char kDebugTraceFile[] = "NUVdebugtrace.txt";
+const char kNetTraceFile[] = "FTPLog.txt";
+
+struct TraceState {
+    std::mutex mutex;
+    bool debugOn = false;
+    bool netOn = false;
+    FILE* netFile = nullptr;
+};
+
+TraceState& State()
+{
+    static TraceState state;
+    return state;
+}
+
+// Qt 4's "z" gave milliseconds without leading zeros; Qt 6's does not, so it is built here.
+std::string TimeStamp()
+{
+    const QTime now = QTime::currentTime();
+    return Format(32, "%02d:%02d:%02d.%d", now.hour(), now.minute(), now.second(), now.msec());
+}
+
+void WriteLine(FILE* file, const std::string& message)
+{
+    std::fprintf(file, "[%s]:%s\n", TimeStamp().c_str(), message.c_str());
+    std::fflush(file);
+}
+
+void WriteDebugLine(const std::string& message)
+{
+    TraceState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.debugOn)
+        return;
+    FILE* file = std::fopen(kDebugTraceFile, "a");
+    if (!file)
+        return;
+    WriteLine(file, message);
+    std::fclose(file);
+}
+
+}  // namespace
+
+void Trace(const char* format, ...)
+{
+    if (!State().debugOn)
+        return;
+    va_list args;
+    va_start(args, format);
+    const std::string message = FormatV(kTraceBuffer, format, args);
+    va_end(args);
+    WriteDebugLine(message);
+}
+
+void NetTrace(const char* format, ...)
+{
+    TraceState& state = State();
+    if (!state.netOn)
+        return;
+    if (!state.netFile)
+        state.netFile = std::fopen(kNetTraceFile, "w");
+    if (!state.netFile)
+        return;
+    va_list args;
+    va_start(args, format);
+    const std::string message = FormatV(kTraceBuffer, format, args);
+    va_end(args);
+    WriteLine(state.netFile, message);
+}
+
+void EnterScope(const char* name)
+{
+    if (State().debugOn)
+        WriteDebugLine(std::string("ENTER >>>") + name);
+}
+
+void ExitScope(const char* name)
+{
+    if (State().debugOn)
+        WriteDebugLine(std::string("EXIT <<<") + name);
+}
+
+void DebugTraceOn()
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().debugOn = true;
+}
+
+void DebugTraceOff()
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    State().debugOn = false;
+}
+
+bool IsDebugTraceOn() { return State().debugOn; }
+
+void DebugTraceReset()
+{
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (!State().debugOn)
+        return;
+    if (FILE* file = std::fopen(kDebugTraceFile, "w"))
+        std::fclose(file);
+}
+
+void DebugTraceClose()
+{
+    // Lines are written with their own open and close; nothing stays open between them.
+}
+
+void NetTraceOn(bool on) { State().netOn = on; }
+
+bool IsNetTraceOn() { return State().netOn; }
+
+void NetTraceClose()
+{
+    TraceState& state = State();
+    if (state.netFile)
+        std::fclose(state.netFile);
+    state.netFile = nullptr;
+}

@@ -1,0 +1,83 @@
+#include "support/testsupport.h"
+
+#include "core/nuvfunctions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace testsupport {
+
+void TempDirTest::SetUp()
+{
+    ASSERT_TRUE(m_Dir.isValid());
+    m_PreviousDir = QDir::currentPath().toStdString();
+    ASSERT_TRUE(QDir::setCurrent(m_Dir.path()));
+}
+
+void TempDirTest::TearDown() { QDir::setCurrent(QString::fromStdString(m_PreviousDir)); }
+
+std::string TempDirTest::Path(const std::string& relative) const
+{
+    const std::string base = m_Dir.path().toStdString();
+    return relative.empty() ? base : base + "/" + relative;
+}
+
+CaptureOutputModule::CaptureOutputModule() { CNUVFunctions::Instance()->SetOutputModule(this); }
+
+CaptureOutputModule::~CaptureOutputModule() { CNUVFunctions::Instance()->SetOutputModule(nullptr); }
+
+void WriteFile(const std::string& path, const std::string& content)
+{
+    const QString qpath = QString::fromStdString(path);
+    QDir().mkpath(QFileInfo(qpath).absolutePath());
+    QFile file(qpath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path;
+    ASSERT_EQ(qint64(content.size()), file.write(content.data(), qint64(content.size())));
+}
+
+std::string ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::string();
+    return file.readAll().toStdString();
+}
+
+bool Exists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
+
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workingDir, const std::string& input, int timeoutMs)
+{
+    QProcess process;
+    QStringList arguments;
+    for (const std::string& arg : args)
+        arguments << QString::fromLocal8Bit(arg.c_str());
+    process.setWorkingDirectory(QString::fromStdString(workingDir));
+    process.start(QString::fromStdString(program), arguments);
+    ProgramRun run;
+    if (!process.waitForStarted(10000))
+        return run;
+    process.write(input.data(), qint64(input.size()));
+    process.closeWriteChannel();
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
+                     const std::string& input)
+{
+    return RunProgram(NUV_CMD_PATH, args, workingDir, input);
+}
+
+}  // namespace testsupport

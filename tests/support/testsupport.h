@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/outputmodule.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+/// A fresh temporary folder made the current directory for one test; the previous directory
+/// is restored and the folder removed afterwards.
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    /// Absolute path below the temporary folder.
+    std::string Path(const std::string& relative = std::string()) const;
+
+    QTemporaryDir m_Dir;
+    std::string m_PreviousDir;
+};
+
+/// Collects everything the core displays; registered with the facade while it lives.
+class CaptureOutputModule : public NUVOutputModule {
+public:
+    CaptureOutputModule();
+    ~CaptureOutputModule() override;
+    std::string m_Text;
+
+protected:
+    void DisplayText(const std::string& text) override { m_Text += text; }
+};
+
+/// Writes content to path (folders created), failing the test on error.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs a program with arguments in workingDir, feeding input on standard input (closed
+/// afterwards), and waits up to timeoutMs.
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& workingDir, const std::string& input = std::string(),
+                      int timeoutMs = 60000);
+
+/// NUV_CMD of this build, run in workingDir.
+ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
+                     const std::string& input = std::string());
+
+}  // namespace testsupport
