@@ -1,12 +1,20 @@
 #include "core/operations/fileutils.h"
 
+#include "core/filewriter.h"
+#include "core/nuvfunctions.h"
 #include "core/resultcodes.h"
 #include "core/textutil.h"
 #include "core/trace.h"
 #include "portability/systemenv.h"
 
+#include <QCoreApplication>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +30,272 @@ bool EntryExists(const std::string& path)
 {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsLink(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// A folder in its own right, not a link to one: the walks below never leave the tree.
+bool IsRealFolder(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Long walks let the graphical program repaint and record a cancel request.
+void ProcessPendingEvents()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+// The entries of a folder other than "." and "..", hidden ones included, sorted by name so
+// that every walk is repeatable. Empty when the folder cannot be read.
+std::vector<std::string> ListEntries(const std::string& folder)
+{
+    std::vector<std::string> entries;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return entries;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            entries.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+std::vector<std::string> ListRealSubFolders(const std::string& folder)
+{
+    std::vector<std::string> folders;
+    for (const std::string& name : ListEntries(folder))
+        if (IsRealFolder(JoinPath(folder, name)))
+            folders.push_back(name);
+    return folders;
+}
+
+std::string LinkTarget(const std::string& path)
+{
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), &buffer[0], buffer.size());
+    if (n < 0)
+        return std::string();
+    buffer.resize(size_t(n));
+    return buffer;
+}
+
+// Replaces whatever is at path (a file, a link, an empty folder) by a link to target.
+bool PlaceLink(const std::string& target, const std::string& path)
+{
+    if (IsRealFolder(path))
+        (void)::rmdir(path.c_str());   // only an empty folder gives way; symlink reports the rest
+    else if (EntryExists(path))
+        (void)CSystemEnv::Instance().RemoveFile(path);
+    return ::symlink(target.c_str(), path.c_str()) == 0;
+}
+
+std::string RealPath(const std::string& path)
+{
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return std::string();
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+bool ReadWhole(int fd, std::string* content)
+{
+    char block[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        content->append(block, size_t(n));
+    }
+}
+
+bool WriteWhole(int fd, const std::string& content)
+{
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+int OpenDestination(const std::string& path, mode_t mode)
+{
+    // A link standing where the file goes is replaced, never written through: the copy must
+    // not change a file outside the destination tree.
+    if (IsLink(path))
+        (void)CSystemEnv::Instance().RemoveFile(path);
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+}
+
+int CopyLink(const std::string& source, std::string destination)
+{
+    if (IsFolder(destination) && !IsLink(destination))
+        destination = JoinPath(destination, BaseName(source));
+    const std::string target = LinkTarget(source);
+    if (target.empty()) {
+        Trace("%s Can't open Source", source.c_str());
+        return rc::CantOpenSource;
+    }
+    if (!PlaceLink(target, destination)) {
+        Trace("%s Can't open Destination", destination.c_str());
+        return rc::CantOpenDestination;
+    }
+    Trace("%s -> %s", source.c_str(), destination.c_str());
+    return rc::Success;
+}
+
+int CopyFile(const std::string& source, std::string destination)
+{
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        Trace("%s Can't open Source", source.c_str());
+        return rc::CantOpenSource;
+    }
+    struct stat st;
+    const mode_t mode = ::fstat(in, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    if (IsFolder(destination))
+        destination = JoinPath(destination, BaseName(source));
+    int out = OpenDestination(destination, mode);
+    if (out < 0) {
+        // The result is not checked: the second open decides.
+        (void)MakeDirPath(DirName(destination));
+        out = OpenDestination(destination, mode);
+    }
+    if (out < 0) {
+        Trace("Sync File Copy Destination not opened (%s) : %d !!!", destination.c_str(), errno);
+        Trace("%s Can't open Destination", destination.c_str());
+        ::close(in);
+        return rc::CantOpenDestination;
+    }
+    Trace("%s -> %s", source.c_str(), destination.c_str());
+    std::string content;
+    int result = rc::Success;
+    // The mode is set explicitly because open applies it only to a new file, through umask.
+    if (!ReadWhole(in, &content) || !WriteWhole(out, content) || ::fchmod(out, mode) != 0) {
+        Trace("Sync File Copy failed : %s\n", std::strerror(errno));
+        result = rc::InvalidCopying;
+    }
+    ::close(in);
+    if (::close(out) != 0 && result == rc::Success) {
+        Trace("Sync File Copy failed : %s\n", std::strerror(errno));
+        result = rc::InvalidCopying;
+    }
+    return result;
+}
+
+// skip: the real path of the top destination folder, so that copying a folder into itself
+// does not recurse into the copy it is making.
+int CopyTreeBelow(const std::string& source, const std::string& destination, std::string skip)
+{
+    ProcessPendingEvents();
+    const std::string last = BaseName(source);
+    if (last == "." || last == "..") {
+        Trace("%s = .. or .", source.c_str());
+        return rc::InvalidCopying;
+    }
+    if (IsLink(source))
+        return CopyLink(source, destination);
+    if (!IsRealFolder(source))
+        return CopyFile(source, destination);
+
+    if (EntryExists(destination) && !IsFolder(destination))
+        (void)CSystemEnv::Instance().RemoveFile(destination);   // MakeDirPath reports the outcome
+    const int made = MakeDirPath(destination);
+    if (made != rc::Success && made != rc::DirectoryAlreadyExists)
+        return rc::CantCreateDir;
+    if (skip.empty())
+        skip = RealPath(destination);
+    int result = rc::Success;
+    for (const std::string& name : ListEntries(source)) {
+        const std::string from = JoinPath(source, name);
+        if (!skip.empty() && RealPath(from) == skip)
+            continue;
+        const int copied = CopyTreeBelow(from, JoinPath(destination, name), skip);
+        if (copied != rc::Success && result == rc::Success)
+            result = copied;   // the walk goes on; the first failure is reported
+    }
+    return result;
+}
+
+// The first folder of XDG_DATA_DIRS + "/applications": where menu entries for all users live.
+std::string MenuFolder()
+{
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    std::string first;
+    if (dirs) {
+        const std::string list = dirs;
+        first = list.substr(0, list.find(':'));
+    }
+    if (first.empty())
+        first = "/usr/local/share";
+    return JoinPath(first, "applications");
+}
+
+// Escapes of the menu-entry string type.
+std::string EscapeEntryValue(const std::string& value)
+{
+    std::string escaped;
+    for (char c : value) {
+        switch (c) {
+        case '\\': escaped += "\\\\"; break;
+        case '\n': escaped += "\\n"; break;
+        case '\t': escaped += "\\t"; break;
+        case '\r': escaped += "\\r"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A program path as one quoted argument of an Exec line; "%" would start a field code.
+std::string QuoteExecArgument(const std::string& program)
+{
+    std::string quoted = "\"";
+    for (char c : program) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted += '\\';
+        if (c == '%')
+            quoted += '%';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string MenuEntry(const std::string& name, const std::string& target)
+{
+    std::string entry = "[Desktop Entry]\nType=Application\n";
+    entry += "Name=" + EscapeEntryValue(BaseName(name)) + "\n";
+    entry += "Exec=" + EscapeEntryValue(QuoteExecArgument(target)) + "\n";
+    const size_t slash = target.rfind('/');
+    if (slash != std::string::npos)
+        entry += "Path=" + EscapeEntryValue(slash == 0 ? "/" : target.substr(0, slash)) + "\n";
+    return entry;
+}
+
+std::string ReadSmallFile(const std::string& path)
+{
+    std::string content;
+    return ReadFileBytes(path, &content) ? content : std::string();
 }
 
 }  // namespace
@@ -48,7 +322,7 @@ int RemoveEmptyDir(const std::string& path)
 
 int MakeDirPath(const std::string& path)
 {
-    if (IsFolder(path))
+    if (IsFolder(ToNativeSeparators(path)))
         return rc::DirectoryAlreadyExists;
     std::string unquoted;
     for (char c : ToNativeSeparators(path))
@@ -72,3 +346,126 @@ int MakeDirPath(const std::string& path)
     }
     return result;
 }
+
+int DeleteFileTree(const std::string& path)
+{
+    Trace("DeleteFileTree( %s )", path.c_str());
+    ProcessPendingEvents();
+    if (path == "." || path == "..")
+        return rc::InvalidTreeName;
+    if (EntryExists(path) && !IsRealFolder(path)) {
+        Trace("Deleting file( %s )", path.c_str());
+        if (CSystemEnv::Instance().RemoveFile(path))
+            return rc::Success;
+        Trace("Could not delete %s (FILE)", path.c_str());
+        NUVDisplay("Unable to remove file: %s\n", path.c_str());
+        return rc::CannotRemoveFile;
+    }
+    for (const std::string& name : ListEntries(path)) {
+        const int result = DeleteFileTree(JoinPath(path, name));
+        if (result != rc::Success)
+            return result;
+    }
+    const int removed = RemoveEmptyDir(path);
+    if (removed == rc::Success || removed == rc::LocationDoesNotExist)
+        return rc::Success;
+    Trace("Could not delete %s (DIR) ", path.c_str());
+    return rc::CannotRemoveDir;
+}
+
+int CopyTree(const std::string& source, const std::string& destination)
+{
+    return CopyTreeBelow(source, destination, std::string());
+}
+
+int ClearEmptyFolders(const std::string& path)
+{
+    ProcessPendingEvents();
+    if (!IsRealFolder(path))
+        return rc::PathInvalid;
+    int result = rc::Success;
+    for (const std::string& name : ListRealSubFolders(path))
+        result = ClearEmptyFolders(JoinPath(path, name));
+    if (ListRealSubFolders(path).empty())
+        (void)RemoveEmptyDir(path);   // a folder that still holds files stays, as intended
+    return result;
+}
+
+bool CreateStartMenuShortcut(const std::string& name, const std::string& target)
+{
+    const std::string entryName = ToNativeSeparators(name);
+    const std::string file = JoinPath(MenuFolder(), entryName + ".desktop");
+    const int made = MakeDirPath(DirName(file));
+    if (made != rc::Success && made != rc::DirectoryAlreadyExists) {
+        Trace("CreateStartMenuShortcut: cannot create the folder of %s", file.c_str());
+        return false;
+    }
+    const std::string native = ToNativeSeparators(target);
+    if (!WriteFileAtomically(file, MenuEntry(entryName, native), 0644)) {
+        Trace("CreateStartMenuShortcut: cannot write %s", file.c_str());
+        return false;
+    }
+    Trace("CreateStartMenuShortcut: %s -> %s", file.c_str(), native.c_str());
+    return true;
+}
+
+bool DeleteStartMenuShortcut(const std::string& name, int* error)
+{
+    if (error)
+        *error = 0;
+    const std::string entryName = ToNativeSeparators(name);
+    const std::string file = JoinPath(MenuFolder(), entryName);
+    bool deleted = true;
+    if (!CSystemEnv::Instance().RemoveFile(file)) {
+        const int err = errno;
+        if (error)
+            *error = err;
+        deleted = err == ENOENT || err == ENOTDIR;
+        Trace("DeleteStartMenuShortcut: %s: %s", file.c_str(), std::strerror(err));
+    }
+    // Only a sub-folder the entry lived in goes; the menu folder itself belongs to the system.
+    if (entryName.find('/') != std::string::npos)
+        (void)::rmdir(DirName(file).c_str());
+    return deleted;
+}
+
+bool IsProcessRunning(const std::string& name)
+{
+    std::vector<std::string> wanted = {name};
+    const std::string exe = ".exe";
+    if (name.size() > exe.size() && name.compare(name.size() - exe.size(), exe.size(), exe) == 0)
+        wanted.push_back(name.substr(0, name.size() - exe.size()));
+    for (const std::string& pid : ListEntries("/proc")) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string folder = "/proc/" + pid;
+        std::string comm = ReadSmallFile(folder + "/comm");
+        if (!comm.empty() && comm.back() == '\n')
+            comm.pop_back();
+        std::string program = BaseName(LinkTarget(folder + "/exe"));
+        const std::string deleted = " (deleted)";
+        if (program.size() > deleted.size() &&
+            program.compare(program.size() - deleted.size(), deleted.size(), deleted) == 0)
+            program.resize(program.size() - deleted.size());
+        for (const std::string& candidate : wanted)
+            if (comm == candidate || program == candidate)
+                return true;
+    }
+    return false;
+}
+
+int CreateLink(const std::string& folder, const std::string& target, const std::string& link)
+{
+    const int made = MakeDirPath(folder);
+    if (made != rc::Success && made != rc::DirectoryAlreadyExists)
+        return rc::CantOpenDestination;
+    const std::string path = JoinPath(folder, link);
+    if (!PlaceLink(target, path)) {
+        Trace("CreateLink: %s -> %s failed: %s", path.c_str(), target.c_str(), std::strerror(errno));
+        return rc::CantOpenDestination;
+    }
+    Trace("CreateLink: %s -> %s", path.c_str(), target.c_str());
+    return rc::Success;
+}
+
+std::vector<std::string> SupportedSystems() { return {"Debian 12 or above"}; }

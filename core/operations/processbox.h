@@ -26,19 +26,31 @@ public:
     void SetTimeout(int milliseconds);
 
     /// Runs the child and waits in a nested event loop (the caller's events keep flowing).
+    /// The program path is taken unquoted: a relative path with "/" is taken against the
+    /// tool's working directory, a bare name is looked up with FindProgram, and a readable
+    /// file without execute permission runs as "/bin/sh FILE ARGS". Standard input is empty.
     /// 0; 42 no working directory; 43 no executable; 44 the child did not start (missing
     /// program: at once); 45 time limit reached (the child is terminated, then killed);
     /// 109 non-zero exit code or the child died from a signal.
     int Start(bool wait = true);
 
     /// A bare program name as the runner finds it: the "zip" folder below the working
-    /// directory first, then PATH; empty when neither has an executable of that name.
+    /// directory first, then the working directory, then PATH; empty when none has an
+    /// executable of that name.
     static std::string FindProgram(const std::string& name);
 
 public Q_SLOTS:
     void SLOTReadSTDOutput();
 
 private:
+    /// The steps of Start between creating and deleting the process object.
+    int Run();
+    /// Spins the nested loop until the child ends or the time limit runs out; true when the
+    /// child ended.
+    bool WaitForChild();
+    /// SIGTERM, then SIGKILL when the child does not end in time; the child is reaped.
+    void StopChild();
+
     std::string m_WorkingDir;
     std::string m_Executable;
     std::vector<std::string> m_Arguments;
