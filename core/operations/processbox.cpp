@@ -121,9 +121,12 @@ int CProcessBox::Start(bool wait)
     const int result = Run();
     disconnect(m_pProcess.get(), &QProcess::readyReadStandardOutput, this,
                &CProcessBox::SLOTReadSTDOutput);
-    const QByteArray errors = m_pProcess->readAllStandardError();
-    if (!errors.isEmpty())
-        Trace("Standard error: %s", errors.constData());
+    // Standard error is never shown to the user, but support wants it in the trace.
+    if (m_pProcess->isOpen()) {
+        const QByteArray errors = m_pProcess->readAllStandardError();
+        if (!errors.isEmpty())
+            Trace("Standard error: %s", errors.constData());
+    }
     m_pProcess.reset();
     return result;
 }
