@@ -35,11 +35,13 @@ int ClearEmptyFolders(const std::string& path);
 /// A desktop menu entry NAME.desktop (sub-folders from NAME) in the first XDG_DATA_DIRS folder
 /// + "/applications", running target in target's folder. False on failure.
 bool CreateStartMenuShortcut(const std::string& name, const std::string& target);
-/// Removes the entry (name includes ".desktop") and its folder when empty; a missing entry
-/// succeeds. error receives errno when removal failed.
+/// Removes the entry (name includes ".desktop") and the sub-folder of the menu folder that
+/// held it when that is now empty; a missing entry succeeds. error receives errno when removal
+/// failed, 0 otherwise.
 bool DeleteStartMenuShortcut(const std::string& name, int* error);
 /// A running process whose name (comm, or base name of its executable) equals name.
 bool IsProcessRunning(const std::string& name);
 /// Creates folder/link as a symbolic link to target, replacing an existing entry. 0 or 56.
 int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
+/// The systems the tool is built and tested for, for display.
 std::vector<std::string> SupportedSystems();

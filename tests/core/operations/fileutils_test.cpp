@@ -76,8 +76,12 @@ TEST_F(FileUtilsTest, DeleteFileTreeRemovesHiddenEntriesButNothingBehindLinks)
     WriteFile(Path("tree/sub/deep/file.txt"), "f");
     ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("tree/sub/link").c_str()));
 
+    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("top-link").c_str()));
+
     EXPECT_EQ(rc::Success, DeleteFileTree("tree"));
+    EXPECT_EQ(rc::Success, DeleteFileTree("top-link/"));
     EXPECT_FALSE(Exists(Path("tree")));
+    EXPECT_FALSE(IsLink(Path("top-link")));
     EXPECT_EQ("keep", ReadFile(Path("outside/keep.txt")));
 }
 
