@@ -1,5 +1,7 @@
 #include "cmd/nuvprogram.h"
 
+#include "cmd/consoleinput.h"
+
 #include "core/resultcodes.h"
 #include "support/testsupport.h"
 
@@ -71,6 +73,18 @@ TEST_F(EULATest, OnlyYAgreesAndTheEndOfInputRefuses)
             expected += prompt;
         EXPECT_EQ(expected, m_Output.m_Text);
     }
+}
+
+TEST(ConsoleInput, AnswersEndAtTheLineEndOrTheBuffer)
+{
+    const std::string input = "yes\r\nabcdefghijk\nlast";
+    FILE* stream = ::fmemopen(const_cast<char*>(input.data()), input.size(), "r");
+    std::string line;
+    std::vector<std::string> answers;
+    while (answers.size() < 10 && ReadConsoleLine(stream, 10, &line))   // 8 bytes at a time
+        answers.push_back(line);
+    std::fclose(stream);
+    EXPECT_EQ((std::vector<std::string>{"yes", "abcdefgh", "ijk", "last"}), answers);
 }
 
 TEST_F(EULATest, LicenceTextIsPrintedAsItIsWhenNoTerminalShowsIt)

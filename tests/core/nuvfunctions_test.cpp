@@ -51,17 +51,12 @@ protected:
 
     std::string TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
 
-    /// Removes everything below the test folder but the trace, for the next case of a table.
+    /// Empties the test folder (the trace too) for the next case of a table.
     void ClearFolder()
     {
-        QDir dir(m_Dir.path());
-        for (const QFileInfo& entry : dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
-            if (entry.isDir())
-                QDir(entry.filePath()).removeRecursively();
-            else if (entry.fileName() != "NUVdebugtrace.txt")
-                QFile::remove(entry.filePath());
-        }
-        QFile::resize(QString::fromStdString(Path("NUVdebugtrace.txt")), 0);
+        QDir(m_Dir.path()).removeRecursively();
+        QDir().mkpath(m_Dir.path());
+        QDir::setCurrent(m_Dir.path());
     }
 
     CNUVFunctions* m_Nuv = CNUVFunctions::Instance();
@@ -72,43 +67,24 @@ std::unique_ptr<QCoreApplication> FacadeTest::s_App;
 
 }  // namespace
 
-TEST_F(FacadeTest, SetupCreatesTheWorkingFoldersInOrderAndQuietlyFindsThemAgain)
+TEST_F(FacadeTest, SetupCreatesTheWorkingFoldersAndTracesOnlyWhatFailed)
 {
     m_Nuv->NUVSetup();
     for (const char* folder : {"cache", "cache/Windows", "cache/Linux", "cache/Solaris", "packages", "PTF"}) {
         SCOPED_TRACE(folder);
         EXPECT_TRUE(IsFolder(Path(folder)));
     }
-    const std::string first = TraceText();
-    EXPECT_NE(std::string::npos, first.find("ENTER >>>CNUVFunctions::NUVSetup()"));
-    const size_t pre = first.find("Dirs created, Pre-Connection Details");
-    const size_t post = first.find("Dirs created, Post-Connection Details");
-    const size_t decided = first.find("Dirs created, Login Details processed, on/off line calculated.");
-    ASSERT_NE(std::string::npos, pre);
-    EXPECT_LT(pre, post);
-    EXPECT_LT(post, decided);
-    EXPECT_EQ(std::string::npos, first.find("Failed"));
-
-    m_Nuv->NUVSetup();
+    m_Nuv->NUVSetup();   // the second start finds them all
     EXPECT_EQ(std::string::npos, TraceText().find("Failed"));
     EXPECT_EQ(CConnectionDetails::Instance(), m_Nuv->ConnectionDetails());
-}
 
-TEST_F(FacadeTest, SetupTracesFoldersItCannotMakeAndGoesOn)
-{
+    ClearFolder();
     WriteFile(Path("packages"), "a file where the folder belongs");
     m_Nuv->NUVSetup();
     const std::string trace = TraceText();
     EXPECT_NE(std::string::npos, trace.find("]:Failed to Create Package dir: 62\n"));
     EXPECT_EQ(std::string::npos, trace.find("Failed to Create PTF dir"));
-    EXPECT_EQ(std::string::npos, trace.find("Failed to Create Cache dir structure"));
     EXPECT_TRUE(IsFolder(Path("PTF")));
-
-    ClearFolder();
-    WriteFile(Path("cache/Linux"), "");
-    m_Nuv->NUVSetup();
-    EXPECT_NE(std::string::npos, TraceText().find("]:Failed to Create Cache dir structure: 113\n"));
-    EXPECT_TRUE(IsFolder(Path("packages")));
 }
 
 TEST_F(FacadeTest, AnUnansweredServerMeansOffLine)
@@ -117,12 +93,17 @@ TEST_F(FacadeTest, AnUnansweredServerMeansOffLine)
     m_Nuv->NUVSetup();
     EXPECT_FALSE(m_Nuv->IsOnline());
     const std::string trace = TraceText();
+    const size_t pre = trace.find("]:Dirs created, Pre-Connection Details\n");
+    const size_t post = trace.find("]:Dirs created, Post-Connection Details\n");
     const size_t tested = trace.find("]:Post TestConnection - Test Connection return ");
     const size_t offline = trace.find("]:Setting To OFFLINE\n");
-    ASSERT_NE(std::string::npos, tested);
+    const size_t decided = trace.find("]:Dirs created, Login Details processed, on/off line calculated.\n");
+    ASSERT_NE(std::string::npos, pre);
+    EXPECT_LT(pre, post);
+    EXPECT_LT(post, tested);
     EXPECT_LT(tested, offline);
-    EXPECT_EQ(std::string::npos, trace.find("Setting To ONLINE"));
-    EXPECT_EQ(std::string::npos, trace.find("Acquire Global packages"));
+    EXPECT_LT(offline, decided);
+    EXPECT_NE(std::string::npos, decided);
 }
 
 TEST_F(FacadeTest, PermissionTestStopsAtTheFirstFolderWithoutAFile)
@@ -194,9 +175,7 @@ TEST_F(FacadeTest, InstalledPackageIsTheFirstListedPackageWithAMarkerUnderTheRec
     WriteFile(Path("packages/gamma/package.dat"), "only the details\n");
     WriteFile(Path("packages/delta/packages.dat"), "only the state\n");
     EXPECT_EQ((std::vector<std::string>{"alpha", "Beta", "zeta"}), m_Nuv->GetPackageList());
-    EXPECT_TRUE(m_Nuv->PackageExists("Beta"));
     EXPECT_FALSE(m_Nuv->PackageExists("beta"));
-    EXPECT_FALSE(m_Nuv->PackageExists("gamma"));
 
     const std::string root = Path("r5");
     const struct {
@@ -208,11 +187,8 @@ TEST_F(FacadeTest, InstalledPackageIsTheFirstListedPackageWithAMarkerUnderTheRec
         {"", {"Beta"}, ""},
         {"\n", {"Beta"}, ""},
         {"ROOT\n", {"Beta"}, "Beta"},
-        {"ROOT\r\nsecond line\n", {"Beta"}, "Beta"},
-        {"ROOT", {"Beta", "zeta"}, "Beta"},
-        {"ROOT", {"gamma", "delta"}, ""},
-        {"ROOT", {"beta"}, ""},
-        {"ROOT", {}, ""},
+        {"ROOT\r\nsecond line\n", {"Beta", "zeta"}, "Beta"},
+        {"ROOT", {"gamma", "delta", "beta"}, ""},
         {"ROOT/elsewhere\n", {"Beta"}, ""},
     };
     for (const auto& c : cases) {
