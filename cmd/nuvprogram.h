@@ -69,8 +69,8 @@ private:
     int LoadPortable(const std::string& file);
     int ListPackages(const std::string& installed);
 
-    /// The package store's calls, kept behind one wrapper each so the commands read the same
-    /// once the store is there.
+    /// Calls into the package store, the dialogues and the package-file readers, one wrapper
+    /// each; every one returns a result code that the commands report.
     int OpenPackage(const std::string& name);
     int DeletePackage(const std::string& name, const std::string& installed);
     int NewPackageWizard(const std::string& name);
