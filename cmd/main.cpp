@@ -1,1 +1,27 @@
-int main() { return 0; }
+#include "cmd/commandline.h"
+#include "cmd/nuvprogram.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+int main(int argc, char* argv[])
+{
+    // Copied first: the application object may take words it recognises out of argv.
+    const std::vector<std::string> words(argv, argv + (argc > 0 ? argc : 0));
+    QCoreApplication application(argc, argv);
+    CNUVProgram::Instance();   // registers the console output module before the core speaks
+    StartCore();
+    if (words.size() == 1) {
+        PrintUsage(words[0]);
+        return 0;
+    }
+    if (words.empty()) {
+        std::printf("Uncontrolled error\n");
+        return 2;
+    }
+    ApplySwitches(words);
+    return DispatchCommand(words);
+}

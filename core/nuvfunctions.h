@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CConnectionDetails;
 class NUVOutputModule;
@@ -33,14 +34,30 @@ public:
     /// The same test for an explicit root.
     int TestTessomRootPermissions(const std::string& root);
 
+    /// The packages: sub-folders of "packages" holding both "package.dat" and "packages.dat",
+    /// by name ignoring case.
+    std::vector<std::string> GetPackageList() const;
+    /// True when name is in the package list (exact comparison).
+    bool PackageExists(const std::string& name) const;
+    /// The installed package: the first of the package list whose marker
+    /// root + "/installer/packages." + name exists, root being the first line of
+    /// "packages/InstallDir.nuv". Empty when there is none or the file is missing or empty.
+    std::string GetInstalledPackage() const;
+
     const std::string& CurrentPackage() const { return m_CurrentPackage; }
     CConnectionDetails* ConnectionDetails() const { return m_pConnectionDetails; }
 
     bool m_bCatalogueFromServer = false;
     bool m_bWorkOffline = false;
+    /// A template is opened for its component list only; nothing is written for it.
+    bool m_bPTFReferenceOnly = false;
 
 private:
     CNUVFunctions() = default;
+    /// Empties the distribution list and fetches the global and the user's lists.
+    void FetchDistributionLists();
+    /// Installation root of the current distribution; empty when none is current.
+    std::string CurrentTessomRoot() const;
 
     NUVOutputModule* m_pOutputModule = nullptr;   // not owned
     CConnectionDetails* m_pConnectionDetails = nullptr;   // the connection-details singleton

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace testsupport {
@@ -78,6 +81,39 @@ ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& wo
                      const std::string& input)
 {
     return RunProgram(NUV_CMD_PATH, args, workingDir, input);
+}
+
+int FreeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof(address);
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+void WriteUnreachableServerDetails(const std::string& workingDir)
+{
+    // Nine zero-filled 256-byte records: user, password, server, proxy server, proxy port,
+    // proxy user, proxy password, proxy domain, transfer time-out.
+    const std::string records[9] = {"genacct1", "harbour",
+        "127.0.0.1:" + std::to_string(FreeLoopbackPort()), "", "80", "", "", "", "15"};
+    std::string content;
+    for (const std::string& record : records) {
+        std::string block(256, '\0');
+        block.replace(0, record.size(), record);
+        content += block;
+    }
+    WriteFile(workingDir + "/packages/Details.data", content);
 }
 
 }  // namespace testsupport

@@ -55,4 +55,11 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input = std::string());
 
+/// A loopback TCP port that was free a moment ago (nothing listens on it).
+int FreeLoopbackPort();
+
+/// Writes workingDir/packages/Details.data naming the first generic log-in and a loopback
+/// port nobody listens on, so start-up decides "off-line" at once without leaving the machine.
+void WriteUnreachableServerDetails(const std::string& workingDir);
+
 }  // namespace testsupport

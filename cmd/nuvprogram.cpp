@@ -1,0 +1,352 @@
+#include "cmd/nuvprogram.h"
+
+#include "cmd/consoleinput.h"
+#include "core/nuvfunctions.h"
+#include "core/operations/fileutils.h"
+#include "core/outputmodule.h"
+#include "core/resultcodes.h"
+#include "core/server/connectiondetails.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <QProcess>
+#include <QString>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kVersionMajor = 2;
+constexpr int kVersionMinor = 0;
+constexpr int kVersionBuild = 21;
+
+const char kEULAFolder[] = "EULA";
+const char kEULAFile[] = "End_User_Licence_Agreement.txt";
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+/// The file name without its folder and without the text from its last ".".
+std::string FileStem(const std::string& path)
+{
+    const std::string name = BaseName(path);
+    return name.substr(0, name.rfind('.'));
+}
+
+/// The distribution a package is based on: the first line of its "package.dat".
+std::string PackageDistributionName(const std::string& package)
+{
+    std::vector<std::string> lines;
+    if (!ReadLines(JoinPath(JoinPath("packages", package), "package.dat"), &lines))
+        return std::string();
+    return lines.front();
+}
+
+}  // namespace
+
+std::string NUVCmdVersion()
+{
+    return Format(32, "%d.%d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
+}
+
+CNUVProgram* CNUVProgram::Instance()
+{
+    static CNUVProgram instance;
+    return &instance;
+}
+
+CNUVProgram::CNUVProgram() : m_pOutputModule(std::make_unique<NUVCMDOutputModule>())
+{
+    CNUVFunctions::Instance()->SetOutputModule(m_pOutputModule.get());
+}
+
+CNUVProgram::~CNUVProgram()
+{
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    if (nuv->GetOutputModule() == m_pOutputModule.get())
+        nuv->SetOutputModule(nullptr);
+}
+
+int CNUVProgram::RunCommand(int command, const std::string& name)
+{
+    const std::string installed = CNUVFunctions::Instance()->GetInstalledPackage();
+    if (CConnectionDetails::Instance()->IsGenericLogin())
+        NUVDisplay("%s", CConnectionDetails::GenericLoginWarning().c_str());
+
+    switch (command) {
+    case cmdcode::New:
+        if (name.empty())
+            return CommandError(rc::NoPackageSpecified);
+        return ReportResult(NewPackageWizard(name), name);
+    case cmdcode::Install:
+        return InstallPackage(name, installed);
+    case cmdcode::Download:
+    case cmdcode::Uninstall:
+    case cmdcode::Delete:
+    case cmdcode::List: {
+        if (name.empty())
+            return CommandError(rc::NoPackageSpecified);
+        if (const int opened = OpenPackage(name); opened != rc::Success)
+            return ReportResult(opened, name);
+        return rc::Success;   // an open package without a component manager has nothing to do
+    }
+    case cmdcode::Packages:
+        return ListPackages(installed);
+    case cmdcode::Setup:
+        return OptionsMenu();
+    case cmdcode::Remove:
+        return RemovePackage(name, installed);
+    case cmdcode::MakePTF:
+    case cmdcode::MakeNPF: {
+        if (name.empty())
+            return rc::Success;
+        if (const int opened = OpenPackage(name); opened != rc::Success) {
+            if (command == cmdcode::MakePTF)
+                NUVDisplay("Failed opening Package %s", name.c_str());
+            else
+                NUVDisplay("Failed opening Package %s\n", name.c_str());
+            return ReportResult(opened, name);
+        }
+        return rc::Success;   // no current distribution: nothing to export
+    }
+    case cmdcode::LoadPTF:
+        if (name.empty())
+            return CommandError(rc::FailedOpeningPTF);
+        CNUVFunctions::Instance()->m_bPTFReferenceOnly = false;
+        return ReportResult(PackageFromTemplate(name), name);
+    case cmdcode::LoadDPF:
+        return LoadDelta(name);
+    case cmdcode::LoadNPF:
+        return LoadPortable(name);
+    case cmdcode::Version:
+        return PrintVersion();
+    default:
+        return CommandError(rc::UnknownAction);
+    }
+}
+
+int CNUVProgram::InstallPackage(const std::string& name, const std::string& installed)
+{
+    // Only one package can be installed on a machine at a time; this is checked before
+    // anything else so even an empty name is told which package holds the machine.
+    if (!installed.empty() && installed != name) {
+        NUVDisplay("Cannot install package '%s', as package '%s' is already installed.\n",
+                   name.c_str(), installed.c_str());
+        return CommandError(rc::InstallFailed);
+    }
+    if (name.empty())
+        return CommandError(rc::NoPackageSpecified);
+    if (const int opened = OpenPackage(name); opened != rc::Success)
+        return ReportResult(opened, name);
+    return rc::Success;   // an open package without a component manager has nothing to install
+}
+
+int CNUVProgram::RemovePackage(const std::string& name, const std::string& installed)
+{
+    const std::string& current = CNUVFunctions::Instance()->CurrentPackage();
+    if (!current.empty() && current == name)
+        NUVDisplay("Cannot remove Package as it is currently opened\n");
+    const int result = DeletePackage(name, installed);
+    if (result == rc::Success) {
+        NUVDisplay("Package removed\n");
+        return rc::Success;
+    }
+    if (result == rc::PackageInstalled) {
+        NUVDisplay("Cannot remove package '%s' as it is currently installed\n", name.c_str());
+        return CommandError(rc::PackageInstalled);
+    }
+    NUVDisplay("Failed to removed package '%s', error %d\n", name.c_str(), result);
+    return ReportResult(result, name);
+}
+
+int CNUVProgram::LoadDelta(const std::string& file)
+{
+    if (file.empty())
+        return CommandError(rc::InvalidFile);
+    const int result = LoadDeltaPackage(file);
+    if (result == rc::PackageNotFound)
+        NUVDisplay("Cannot find specified file");
+    else if (result == rc::UpgradingPackageMissing)
+        NUVDisplay("Package to upgrade ( %s ) does not exist",
+                   FileStem(ToNativeSeparators(file)).c_str());
+    else if (result == rc::InvalidDeltaPackageName)
+        NUVDisplay("Invaild file\nFailed to install Delta package");
+    return ReportResult(result, file);
+}
+
+int CNUVProgram::LoadPortable(const std::string& file)
+{
+    if (file.empty()) {
+        PrintVersion();
+        return CommandError(rc::InvalidFile);
+    }
+    const std::string path = ToNativeSeparators(file);
+    const std::string package = FileStem(path);
+    const int result = UnpackPortablePackage(file);
+    switch (result) {
+    case rc::Success:
+        NUVDisplay("Package created\n");
+        break;
+    case rc::PackageNameAlreadyDefined:
+        NUVDisplay("A Package with the same name already exists.\nTo unpack this Package please "
+                   "uninstall and delete the Package %s\n", package.c_str());
+        break;
+    case rc::FileDoesNotExist:
+        NUVDisplay("File: %s does not exists\n", path.c_str());
+        break;
+    case rc::FailedCreatingProcess:
+        NUVDisplay("Internal error occurred\nPackage %s failed to unpack\n", package.c_str());
+        break;
+    case rc::InvalidFile:
+        NUVDisplay("%s is an invalid file\n", path.c_str());
+        break;
+    default:
+        break;
+    }
+    return ReportResult(result, file);
+}
+
+int CNUVProgram::ListPackages(const std::string& installed)
+{
+    const std::vector<std::string> packages = CNUVFunctions::Instance()->GetPackageList();
+    std::printf("Packages\n");
+    std::printf("--------\n");
+    if (packages.empty()) {
+        std::printf("\t No Packages found\n");
+        return rc::Success;
+    }
+    for (size_t i = 0; i < packages.size(); ++i) {
+        if (packages[i].empty())
+            continue;
+        std::printf("\t%.2d: %s", int(i + 1), packages[i].c_str());
+        std::fputs(packages[i] == installed ? "\t*\n" : "\n", stdout);
+    }
+    std::printf("\n");
+    std::printf("'*' indicates the currently installed package\n");
+    return rc::Success;
+}
+
+int CNUVProgram::OpenPackage(const std::string& name)
+{
+    (void)name;
+    return rc::PackageNotFound;
+}
+
+int CNUVProgram::DeletePackage(const std::string& name, const std::string& installed)
+{
+    // An empty name never means "the installed one": with nothing installed both are empty.
+    if (!installed.empty() && name == installed)
+        return rc::PackageInstalled;
+    if (!CNUVFunctions::Instance()->PackageExists(name))
+        return rc::PackageNotFound;
+    return rc::NotImplemented;
+}
+
+int CNUVProgram::NewPackageWizard(const std::string& name)
+{
+    (void)name;
+    return rc::NoDistributions;
+}
+
+int CNUVProgram::OptionsMenu() { return rc::NotImplemented; }
+
+int CNUVProgram::PackageFromTemplate(const std::string& file)
+{
+    std::string text;
+    if (!ReadFileBytes(file, &text)) {
+        NUVDisplay("Failed reading PTF file");
+        return rc::Success;
+    }
+    return rc::NotImplemented;
+}
+
+int CNUVProgram::LoadDeltaPackage(const std::string& file)
+{
+    return PathExists(file) ? rc::NotImplemented : rc::PackageNotFound;
+}
+
+int CNUVProgram::UnpackPortablePackage(const std::string& file)
+{
+    return PathExists(file) ? rc::NotImplemented : rc::FileDoesNotExist;
+}
+
+int CNUVProgram::ReportResult(int code, const std::string& name)
+{
+    if (code == rc::Success)
+        return code;
+    if (code == rc::PackageNotFound)
+        NUVDisplay("Package '%s' not found\n", name.c_str());
+    else if (code == rc::DistributionNoLongerSupported)
+        NUVDisplay("The distirbution '%s' used by package '%s' is not supported with you current "
+                   "connection details.\n",
+                   PackageDistributionName(name).c_str(), name.c_str());
+    else
+        CommandError(code);
+    return code;
+}
+
+int CNUVProgram::CommandError(int code)
+{
+    NUVDisplay("\nCommand Error, please check your connection details and package name\n");
+    return code;
+}
+
+int CNUVProgram::PrintVersion()
+{
+    std::printf("NUV_CMD %s\n", NUVCmdVersion().c_str());
+    std::fflush(stdout);
+    return rc::Success;
+}
+
+int CNUVProgram::AcceptEULA(FILE* input)
+{
+    ShowEULA();
+    return AskEULAAgreement(input);
+}
+
+void CNUVProgram::ShowEULA()
+{
+    const std::string path = JoinPath(kEULAFolder, kEULAFile);
+    std::fflush(stdout);
+    // The pager needs the terminal itself, so it cannot run through the process runner, which
+    // captures what its children print.
+    if (::isatty(STDOUT_FILENO)) {
+        QProcess pager;
+        pager.setProcessChannelMode(QProcess::ForwardedChannels);
+        pager.setInputChannelMode(QProcess::ForwardedInputChannel);
+        pager.start(QStringLiteral("more"), {QString::fromLatin1(path.c_str())});
+        if (pager.waitForStarted()) {
+            pager.waitForFinished(-1);
+            return;
+        }
+        Trace("Cannot start more for %s", path.c_str());
+    }
+    std::string text;
+    if (!ReadFileBytes(path, &text)) {
+        Trace("Cannot read %s", path.c_str());
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+int CNUVProgram::AskEULAAgreement(FILE* input)
+{
+    std::string answer;
+    while (answer != "y") {
+        if (answer == "n")
+            return rc::EULARefused;
+        NUVDisplay("Do you agree? [y/n]");
+        std::string line;
+        // At the end of input no answer can come any more: that is a refusal, not a reason to
+        // ask again for ever.
+        if (!ReadConsoleLine(input, kAnswerBuffer, &line))
+            return rc::EULARefused;
+        answer = ToLower(TrimSpaces(line));
+    }
+    return rc::Success;
+}

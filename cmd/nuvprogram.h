@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+class NUVCMDOutputModule;
+
+/// Command codes of the command table; 11 is not assigned, 16 is the empty word.
+namespace cmdcode {
+enum : int {
+    New = 0,
+    Install = 1,
+    Download = 2,
+    Uninstall = 3,
+    Delete = 4,
+    List = 5,
+    Packages = 6,
+    Setup = 7,
+    Remove = 8,
+    MakePTF = 9,
+    LoadPTF = 10,
+    LoadDPF = 12,
+    MakeNPF = 13,
+    LoadNPF = 14,
+    Version = 15,
+    EmptyWord = 16,
+};
+}  // namespace cmdcode
+
+/// "2.0.21": the program version shown by "-version" and the debug trace.
+std::string NUVCmdVersion();
+
+/// The command executor of NUV_CMD. Process-wide; created on first use, lives until exit.
+/// It owns the console output module and registers it with the facade when created, so every
+/// message of the core goes to standard output.
+class CNUVProgram {
+public:
+    static CNUVProgram* Instance();
+    ~CNUVProgram();
+    CNUVProgram(const CNUVProgram&) = delete;
+    CNUVProgram& operator=(const CNUVProgram&) = delete;
+
+    /// Runs one command with the word that followed it (empty for commands without one) and
+    /// returns its result code, the process's exit code. Prints the generic log-in warning
+    /// first when a generic log-in is in use. May run nested event loops (transfers, children).
+    int RunCommand(int command, const std::string& argument);
+
+    /// Set by "-path": the installation root "-install" gives a package with nothing installed.
+    void SetInstallationPath(const std::string& path) { m_InstallationPath = path; }
+    const std::string& InstallationPath() const { return m_InstallationPath; }
+
+    /// Shows the licence text and asks "Do you agree? [y/n]" until the answer is y or n, read
+    /// from input (standard input in the program). 0 accepted; 115 refused, also when input
+    /// ends before an answer.
+    int AcceptEULA(FILE* input);
+    /// Pages "EULA/End_User_Licence_Agreement.txt" with "more" on a terminal, otherwise writes
+    /// it to standard output as it is. A missing file shows nothing.
+    static void ShowEULA();
+    /// The question loop of AcceptEULA alone.
+    static int AskEULAAgreement(FILE* input);
+
+private:
+    CNUVProgram();
+
+    int InstallPackage(const std::string& name, const std::string& installed);
+    int RemovePackage(const std::string& name, const std::string& installed);
+    int LoadDelta(const std::string& file);
+    int LoadPortable(const std::string& file);
+    int ListPackages(const std::string& installed);
+
+    /// Calls into the package store, the dialogues and the package-file readers, one wrapper
+    /// each; every one returns a result code that the commands report.
+    int OpenPackage(const std::string& name);
+    int DeletePackage(const std::string& name, const std::string& installed);
+    int NewPackageWizard(const std::string& name);
+    int OptionsMenu();
+    int PackageFromTemplate(const std::string& file);
+    int LoadDeltaPackage(const std::string& file);
+    int UnpackPortablePackage(const std::string& file);
+
+    /// Prints what a failed command means for the package and returns code unchanged.
+    int ReportResult(int code, const std::string& name);
+    /// Prints the "Command Error" line and returns code.
+    static int CommandError(int code);
+    static int PrintVersion();
+
+    std::unique_ptr<NUVCMDOutputModule> m_pOutputModule;
+    std::string m_InstallationPath;
+};

@@ -1,0 +1,213 @@
+// NUV_CMD as users run it: the real program in a fresh working folder per test.
+#include "core/server/connectiondetails.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using testsupport::ProgramRun;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+const std::string kUsage = std::string("Usage: ") + NUV_CMD_PATH + " [arg] [package name]\n" +
+    "args:\n"
+    "\t-new [package name]       creates a new package\n"
+    "\t-install [package name]   Installs specified package\n"
+    "\t-readEULA                 Used in conjunction with -install\n"
+    "\t                          to automatically accept the EULA\n"
+    "\t-path                     Used in conjunction with -install\n"
+    "\t                          to change the installation directory\n"
+    "\t                          of a package\n"
+    "\t-uninstall [package name] Uninstalls specified package\n"
+    "\t-download [package name]  Downloads new or updated components\n"
+    "\t-delete [package name]    Deletes downloaded components of \n"
+    "\t                          specified package\n"
+    "\t-remove [package name]    Deletes specified packages\n"
+    "\t-list [package name]      Lists all new/updated components\n"
+    "\t                          that can be downloaded\n"
+    "\t-makePTF [package name]   Creates PTF file for specified package\n"
+    "\t-loadPTF [file]           Creates a Package from file\n"
+    "\t-loadDPF [file]           Loads a delta package\n"
+    "\t-makeNPF [package name]   Creates a package file with components for\n"
+    "\t                          installing on other machines\n"
+    "\t-loadNPF [file]           Creates new package from file with a\n"
+    "\t                          populated cache dir\n"
+    "\n"
+    "The following commands do not need the [package name] argument:\n"
+    "\n"
+    "\t-packages                 Views all packages names created by -new\n"
+    "\t-setup                    Sets up the network settings\n"
+    "\t-version                  Dispaly the software version number\n"
+    "\n"
+    "Please refer to documentation for more information\n";
+
+const std::string kCommandError =
+    "\nCommand Error, please check your connection details and package name\n";
+
+const std::string kWarningStart =
+    "We have detected you are using the generic login settings, which are provided by default "
+    "when the NUV is installed.\n\nTo remove this message, please request your own login details "
+    "by e-mailing ";
+
+/// Every command prints the generic log-in warning first while the default log-in is in use;
+/// the address at its end is the connection details' own.
+const std::string kWarning = CConnectionDetails::GenericLoginWarning();
+
+class NuvCmdTest : public testsupport::TempDirTest {
+protected:
+    /// Runs NUV_CMD in the test folder with the server pointed at a closed loopback port.
+    ProgramRun Run(const std::vector<std::string>& args, const std::string& input = std::string())
+    {
+        testsupport::WriteUnreachableServerDetails(Path());
+        return testsupport::RunNuvCmd(args, Path(), input);
+    }
+
+    /// A package folder as the package store keeps it.
+    void MakePackage(const std::string& name)
+    {
+        WriteFile(Path("packages/" + name + "/package.dat"), "Dist\n" + Path("r5") + "\n");
+        WriteFile(Path("packages/" + name + "/packages.dat"), "");
+    }
+
+    /// Records name as installed under the root "r5" of the test folder.
+    void MarkInstalled(const std::string& name)
+    {
+        WriteFile(Path("packages/InstallDir.nuv"), Path("r5") + "\n");
+        WriteFile(Path("r5/installer/packages." + name), "");
+    }
+};
+
+}  // namespace
+
+TEST_F(NuvCmdTest, FirstStartWithoutArgumentsMakesTheFoldersAndPrintsTheUsage)
+{
+    WriteFile(Path("NUV_GUIOptions.opt"), "LOGINTIMEOUT=5\n");
+    const ProgramRun run = testsupport::RunNuvCmd({}, Path());
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(kUsage, run.out);
+    for (const char* folder : {"cache", "cache/Windows", "cache/Linux", "cache/Solaris", "packages", "PTF"}) {
+        SCOPED_TRACE(folder);
+        EXPECT_TRUE(QFileInfo(QString::fromStdString(Path(folder))).isDir());
+    }
+}
+
+TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
+{
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } cases[] = {
+        {{"-install"}, 1, "Syntax Error\n" + kUsage},
+        {{"foo", "-remove"}, 1, "Syntax Error\n" + kUsage},
+        {{"-debug", "-ntrace"}, 2, "Unknown command\n" + kUsage},
+        {{"-readEULA", "-path", "-instwarnoff", "-V", "install"}, 2, "Unknown command\n" + kUsage},
+        {{""}, 70, kWarning + kCommandError},
+        {{"-v"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"-version", "foo"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"-install", "-download"}, 87, kWarning + "Package '-download' not found\n"},
+        {{"-new", ""}, 72, kWarning + kCommandError},
+        {{"-makePTF", ""}, 0, kWarning},
+        {{"-makePTF", "pkg"}, 87, kWarning + "Failed opening Package pkgPackage 'pkg' not found\n"},
+        {{"-loadPTF", ""}, 81, kWarning + kCommandError},
+        {{"-loadDPF", ""}, 95, kWarning + kCommandError},
+        {{"-loadDPF", "none.dpf"}, 87,
+         kWarning + "Cannot find specified filePackage 'none.dpf' not found\n"},
+        {{"-loadNPF", ""}, 95, kWarning + "NUV_CMD 2.0.21\n" + kCommandError},
+        {{"-loadNPF", "dir\\none.npf"}, 85,
+         kWarning + "File: dir/none.npf does not exists\n" + kCommandError},
+        {{"-remove", "pkg"}, 87,
+         kWarning + "Failed to removed package 'pkg', error 87\nPackage 'pkg' not found\n"},
+        {{"-packages"}, 0, kWarning + "Packages\n--------\n\t No Packages found\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ProgramRun run = Run(c.args);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        EXPECT_EQ(c.out, run.out);
+    }
+    EXPECT_EQ(0u, kWarning.find(kWarningStart));
+}
+
+TEST_F(NuvCmdTest, DebugSwitchStartsAFreshTraceWithTheVersion)
+{
+    WriteFile(Path("NUVdebugtrace.txt"), "line of an earlier run\n");
+    const ProgramRun run = Run({"-debug", "-v"});
+    ASSERT_EQ(0, run.exitCode);
+    const std::string trace = ReadFile(Path("NUVdebugtrace.txt"));
+    const std::string firstLine = trace.substr(0, trace.find('\n'));
+    EXPECT_EQ(0u, firstLine.find('['));
+    const std::string ending = "]:NUV( 2.0.21 ) debug trace activated";
+    ASSERT_GE(firstLine.size(), ending.size());
+    EXPECT_EQ(ending, firstLine.substr(firstLine.size() - ending.size()));
+    EXPECT_EQ(std::string::npos, trace.find("earlier run"));
+}
+
+TEST_F(NuvCmdTest, UnwritableWorkingFolderIsAWarningOnly)
+{
+    for (const char* folder : {"cache", "packages", "PTF"}) {
+        SCOPED_TRACE(folder);
+        QDir(QString::fromStdString(Path())).removeRecursively();
+        QDir().mkpath(QString::fromStdString(Path()));
+        WriteFile(Path(folder), "a file where the folder belongs");
+        const ProgramRun run = testsupport::RunNuvCmd({}, Path());
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_EQ(std::string("\nNUV_CMD Error: ") + folder +
+                      " has permissions restricting your ability to create files\n"
+                      "Files may need to be created in this location, please check file "
+                      "permissions\n\n" + kUsage,
+                  run.out);
+    }
+}
+
+TEST_F(NuvCmdTest, AnInstalledPackageHoldsTheMachine)
+{
+    MakePackage("pkg");
+    MakePackage("other");
+    MarkInstalled("pkg");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } cases[] = {
+        {{"-install", "other"}, 63,
+         kWarning + "Cannot install package 'other', as package 'pkg' is already installed.\n" +
+             kCommandError},
+        {{"-install", ""}, 63,
+         kWarning + "Cannot install package '', as package 'pkg' is already installed.\n" +
+             kCommandError},
+        {{"-remove", "pkg"}, 86,
+         kWarning + "Cannot remove package 'pkg' as it is currently installed\n" + kCommandError},
+        {{"-packages"}, 0,
+         kWarning + "Packages\n--------\n\t01: other\n\t02: pkg\t*\n\n"
+                    "'*' indicates the currently installed package\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ProgramRun run = Run(c.args);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        EXPECT_EQ(c.out, run.out);
+    }
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(Path("packages/pkg/package.dat"))).exists());
+}
+
+TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
+{
+    const std::string longName(5000, 'n');
+    const struct {
+        std::string name;
+        std::string out;
+    } cases[] = {
+        {"%s%n%x%%", kWarning + "Package '%s%n%x%%' not found\n"},
+        {"\x01\x7f\xc3\xa4 \t", kWarning + "Package '\x01\x7f\xc3\xa4 \t' not found\n"},
+        {longName, kWarning + "Package '" + longName.substr(0, 4095 - 9) + ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20));
+        const ProgramRun run = Run({"-list", c.name});
+        EXPECT_EQ(87, run.exitCode);
+        EXPECT_EQ(c.out, run.out);
+    }
+}
