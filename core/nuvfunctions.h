@@ -23,6 +23,8 @@ public:
     /// distribution lists. Runs the transfer engine's event loop.
     void SetOnlineState(bool fetch);
     bool IsOnline() const { return m_bOnline; }
+    /// Sets the on-line flag without testing the server (tests, and callers that know).
+    void SetOnline(bool online) { m_bOnline = online; }
 
     /// 0, or 106, 107, 108 for the first of "cache", "packages", "PTF" where no file can be
     /// created. Leaves no "temp.txt" behind.

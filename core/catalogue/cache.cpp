@@ -5,6 +5,9 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
+#include <QDir>
+#include <QFile>
+
 std::string GetCacheFolder(int platform)
 {
     switch (platform) {
@@ -29,5 +32,125 @@ int CreateCacheFolders(const std::string& root)
             return folder.failure;
         }
     }
+    return rc::Success;
+}
+
+namespace {
+
+std::unique_ptr<CCacheList>& CacheSlot()
+{
+    static std::unique_ptr<CCacheList> list;
+    return list;
+}
+
+// Names below folder, sorted by name; only plain files or only folders.
+std::vector<std::string> ListFolder(const std::string& folder, bool folders)
+{
+    std::vector<std::string> names;
+    QDir dir(QFile::decodeName(folder.c_str()));
+    if (!dir.exists())
+        return names;
+    const QDir::Filters filter = (folders ? QDir::Dirs : QDir::Files) | QDir::Hidden |
+                                 QDir::System | QDir::NoDotAndDotDot;
+    for (const QString& name : dir.entryList(filter, QDir::Name))
+        names.push_back(QFile::encodeName(name).toStdString());
+    return names;
+}
+
+}  // namespace
+
+CCacheList* CCacheList::instance()
+{
+    std::unique_ptr<CCacheList>& list = CacheSlot();
+    if (!list) {
+        list.reset(new CCacheList());
+        list->RefreshCacheList();
+    }
+    return list.get();
+}
+
+void CCacheList::destroy() { CacheSlot().reset(); }
+
+CacheEntry* CCacheList::FindEntry(const std::string& fileName)
+{
+    const auto it = m_FirstByName.find(fileName);
+    return it == m_FirstByName.end() ? nullptr : &m_Entries[it->second];
+}
+
+void CCacheList::RefreshCacheList()
+{
+    m_Entries.clear();
+    m_FirstByName.clear();
+    for (int platform = 0; platform <= 3; ++platform) {
+        const std::string folder = GetCacheFolder(platform);
+        // Every file is listed, also a name already met in an earlier folder; packages are
+        // attached to the first of them only.
+        for (const std::string& name : ListFolder(folder, false)) {
+            m_FirstByName.emplace(name, m_Entries.size());
+            m_Entries.push_back(CacheEntry{name, {}, folder + "/"});
+        }
+    }
+    for (const std::string& package : ListFolder("packages", true)) {
+        std::vector<std::string> lines;
+        if (!ReadLines(JoinPath(JoinPath("packages", package), "packages.dat"), &lines))
+            continue;
+        for (const std::string& line : lines) {
+            if (line.find("downloadedpackage=") == std::string::npos)
+                continue;
+            const std::string fileName = line.substr(line.find('=') + 1);
+            if (CacheEntry* entry = FindEntry(fileName))
+                entry->packages.push_back(package);
+        }
+    }
+}
+
+std::vector<CacheEntry> CCacheList::GetAttached() const
+{
+    std::vector<CacheEntry> attached;
+    for (const CacheEntry& entry : m_Entries)
+        if (!entry.packages.empty())
+            attached.push_back(entry);
+    return attached;
+}
+
+std::vector<CacheEntry> CCacheList::GetUnattached() const
+{
+    std::vector<CacheEntry> unattached;
+    for (const CacheEntry& entry : m_Entries)
+        if (entry.packages.empty())
+            unattached.push_back(entry);
+    return unattached;
+}
+
+void CCacheList::AddCacheEntry(const std::string& fileName, const std::string& package,
+                               const std::string& folder)
+{
+    CacheEntry* entry = FindEntry(fileName);
+    if (!entry) {
+        m_FirstByName.emplace(fileName, m_Entries.size());
+        m_Entries.push_back(CacheEntry{fileName, {}, folder});
+        entry = &m_Entries.back();
+    }
+    if (!package.empty())
+        entry->packages.push_back(package);
+}
+
+void CCacheList::DeleteFiles(const std::vector<CacheEntry>& entries)
+{
+    // A file that cannot be removed stays; the caller refreshes the list and sees it.
+    for (const CacheEntry& entry : entries)
+        (void)RemoveFile(entry.folder + entry.fileName);
+}
+
+int CCacheList::DeleteAllCacheFiles()
+{
+    DeleteFiles(GetAttached());
+    DeleteFiles(GetUnattached());
+    return rc::Success;
+}
+
+int CCacheList::DeleteUnattachedCacheFiles()
+{
+    DeleteFiles(GetUnattached());
     return rc::Success;
 }

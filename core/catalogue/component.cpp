@@ -1,0 +1,206 @@
+#include "core/catalogue/component.h"
+
+#include "core/catalogue/cache.h"
+#include "core/catalogue/componentholder.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+CComponent::CComponent(CDistribution* distribution) : m_pDistribution(distribution) {}
+
+int CComponent::SetText(std::string* field, const std::string& value, int emptyCode)
+{
+    if (value.empty())
+        return emptyCode;
+    *field = value;
+    return rc::Success;
+}
+
+int CComponent::SetBool(bool* field, const std::string& value)
+{
+    if (value.empty())
+        return rc::InvalidNeedsSetup;
+    if (value == "yes" || value == "YES") {
+        *field = true;
+        return rc::Success;
+    }
+    if (value == "no" || value == "NO") {
+        *field = false;
+        return rc::Success;
+    }
+    return rc::UnknownBoolString;
+}
+
+int CComponent::SetName(const std::string& name)
+{
+    return SetText(&m_Name, name, rc::ComponentNameInvalid);
+}
+
+int CComponent::SetPackage(const std::string& package)
+{
+    return SetText(&m_Package, package, rc::InvalidComponentFileName);
+}
+
+int CComponent::SetVersion(const std::string& version)
+{
+    if (version.empty())
+        return rc::InvalidVersion;
+    m_Version = CVersion(version);
+    return rc::Success;
+}
+
+int CComponent::SetGroup(const std::string& group)
+{
+    return SetText(&m_Group, group, rc::InvalidGroup);
+}
+
+int CComponent::SetDescription(const std::string& description)
+{
+    return SetText(&m_Description, description, rc::InvalidDescription);
+}
+
+int CComponent::SetReleaseNotes(const std::string& notes)
+{
+    return SetText(&m_ReleaseNotes, notes, rc::InvalidReleaseNotes);
+}
+
+int CComponent::SetDepends(const std::string& depends)
+{
+    return SetText(&m_Depends, depends, rc::InvalidDepends);
+}
+
+int CComponent::SetNeedSetup(const std::string& value) { return SetBool(&m_NeedSetup, value); }
+
+int CComponent::SetNeedStartService(const std::string& value)
+{
+    return SetBool(&m_NeedStartService, value);
+}
+
+int CComponent::SetServerPath(const std::string& path)
+{
+    return SetText(&m_ServerPath, path, rc::InvalidPathFromServerRoot);
+}
+
+int CComponent::SetExtention(const std::string& extention)
+{
+    return SetText(&m_Extention, extention, rc::InvalidExtension);
+}
+
+int CComponent::SetInstallMessage(const std::string& message)
+{
+    m_InstallMessage = message;
+    return rc::Success;
+}
+
+int CComponent::SetNeedSetup(bool value)
+{
+    m_NeedSetup = value;
+    return rc::Success;
+}
+
+int CComponent::SetNeedStartService(bool value)
+{
+    m_NeedStartService = value;
+    return rc::Success;
+}
+
+int CComponent::SetIncluded(bool included)
+{
+    m_Included = included;
+    return rc::Success;
+}
+
+int CComponent::SetAction(int action)
+{
+    if (action != ActionInstall || !m_pHolder) {
+        m_Action = action;
+        return rc::Success;
+    }
+    m_pHolder->ClearActions();
+    m_Action = ActionInstall;
+    if (m_pHolder->IsCapped() && m_Version > m_pHolder->GetCappedVersion()) {
+        m_Action = ActionNone;
+        return rc::CapBelowInstallVersion;
+    }
+    const CVersion& installed = m_pHolder->GetInstalledVersion();
+    if (installed.IsZero())
+        return rc::Success;
+    if (installed == m_Version) {
+        m_Action = ActionNone;   // already there: nothing to install
+        return rc::Success;
+    }
+    // The installed version has to go before this one can be put in its place.
+    if (CComponent* old = m_pHolder->FindByVersion(installed))
+        old->m_Action = ActionUninstall;
+    return rc::Success;
+}
+
+std::vector<std::string> CComponent::ParseDepends() const
+{
+    std::vector<std::string> names = SplitFields(CollapseSpaces(m_Depends), ',');
+    for (std::string& name : names)
+        name = TrimSpaces(name);
+    return names;
+}
+
+int CComponent::AddDependency(CComponent* record)
+{
+    if (!record)
+        return rc::NullPointer;
+    if (IsSameRecord(*record))
+        return rc::CantDependOnSelf;
+    m_Dependencies.push_back(record);
+    return rc::Success;
+}
+
+int CComponent::AddDependant(CComponent* record)
+{
+    if (!record)
+        return rc::NullPointer;
+    if (IsSameRecord(*record))
+        return rc::CantDependOnSelf;
+    m_Dependants.push_back(record);
+    return rc::Success;
+}
+
+bool CComponent::IsSameRecord(const CComponent& other) const
+{
+    return m_Name == other.m_Name && m_Version == other.m_Version;
+}
+
+std::string CComponent::ArchiveName() const
+{
+    if (m_Package.empty())
+        return m_Name + "-" + m_Version.ToString() + m_Extention;
+    // A substring test on purpose: "pkg.zip.old" counts as already carrying ".zip".
+    if (m_Package.find(m_Extention) != std::string::npos)
+        return m_Package;
+    return m_Package + m_Extention;
+}
+
+std::string CComponent::ArchivePath() const
+{
+    return JoinPath(GetCacheFolder(m_Platform), ArchiveName());
+}
+
+bool CComponent::IsInCache(bool update)
+{
+    const std::string name = ArchiveName();
+    const std::string path = JoinPath(GetCacheFolder(m_Platform), name);
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    // A folder of that name opens on this system but is no archive.
+    struct stat st;
+    const bool isFile = ::fstat(fileno(file), &st) == 0 && !S_ISDIR(st.st_mode);
+    std::fclose(file);
+    if (!isFile)
+        return false;
+    if (m_Package.empty())
+        m_Package = name;
+    if (update && m_pHolder)
+        m_pHolder->SetDownloadedVersion(m_Version);
+    return true;
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "core/catalogue/version.h"
+
+#include <string>
+#include <vector>
+
+class CComponentHolder;
+class CDistribution;
+
+/// A text that copies of its owner do not inherit: a copy (or an assignment) starts empty.
+class CUncopiedText {
+public:
+    CUncopiedText() = default;
+    CUncopiedText(const CUncopiedText&) {}
+    CUncopiedText& operator=(const CUncopiedText&)
+    {
+        m_Text.clear();
+        return *this;
+    }
+    const std::string& Get() const { return m_Text; }
+    void Set(const std::string& text) { m_Text = text; }
+
+private:
+    std::string m_Text;
+};
+
+/// One version of one component. Records are created by the catalogue readers and kept by
+/// value in their CComponentHolder. Copying a record copies everything except the last error;
+/// the dependency lists and the owner references are copied as references.
+class CComponent {
+public:
+    /// Action marks the user's choices leave for the batch operations.
+    enum Action : int { ActionNone = 0, ActionDownload = 1, ActionInstall = 2, ActionUninstall = 3,
+                        ActionDelete = 4 };
+
+    /// A record with the catalogue defaults: empty texts, zero version (part count 0),
+    /// extension ".zip", included, no mark, platform 0. distribution is not owned.
+    explicit CComponent(CDistribution* distribution = nullptr);
+
+    // Text setters: 0, or the code named, with the field unchanged on failure.
+    /// 4 when empty.
+    int SetName(const std::string& name);
+    /// 7 when empty.
+    int SetPackage(const std::string& package);
+    /// 8 when empty; any other text is parsed.
+    int SetVersion(const std::string& version);
+    /// 9 when empty.
+    int SetGroup(const std::string& group);
+    /// 10 when empty.
+    int SetDescription(const std::string& description);
+    /// 11 when empty.
+    int SetReleaseNotes(const std::string& notes);
+    /// 12 when empty.
+    int SetDepends(const std::string& depends);
+    /// "yes"/"YES" true, "no"/"NO" false; 13 when empty, 14 for any other spelling.
+    int SetNeedSetup(const std::string& value);
+    int SetNeedStartService(const std::string& value);
+    /// 31 when empty.
+    int SetServerPath(const std::string& path);
+    /// 32 when empty.
+    int SetExtention(const std::string& extention);
+    /// Always 0; empty means no message.
+    int SetInstallMessage(const std::string& message);
+
+    int SetNeedSetup(bool value);
+    int SetNeedStartService(bool value);
+    int SetIncluded(bool included);
+    void SetVersion(const CVersion& version) { m_Version = version; }
+    void SetPlatform(int platform) { m_Platform = platform; }
+    void SetHolder(CComponentHolder* holder) { m_pHolder = holder; }
+    void SetDistribution(CDistribution* distribution) { m_pDistribution = distribution; }
+    void SetLastError(const std::string& text) { m_LastError.Set(text); }
+
+    /// Stores the mark. For ActionInstall every record of the holder loses its mark first;
+    /// then 110 (mark 0) when the holder's cap is below this version, mark 0 when this version
+    /// is the installed one, and otherwise the installed version's record is marked for
+    /// uninstall. 0 in every other case.
+    int SetAction(int action);
+    /// Plain store of the mark, bypassing the install rule (used by the holder itself).
+    void StoreAction(int action) { m_Action = action; }
+
+    /// Names of m_Depends: blanks collapsed, split at ",", each trimmed; in text order.
+    std::vector<std::string> ParseDepends() const;
+    /// 77 when record is null, 76 when it is this record (same name and version), else 0.
+    int AddDependency(CComponent* record);
+    int AddDependant(CComponent* record);
+    void SetDependencies(std::vector<CComponent*> records) { m_Dependencies = std::move(records); }
+    void ClearDependants() { m_Dependants.clear(); }
+
+    bool HasInstallMessage() const { return !m_InstallMessage.empty(); }
+    /// Equal names and equal versions.
+    bool IsSameRecord(const CComponent& other) const;
+
+    /// The archive's file name: m_Package, with the extension appended unless its text occurs
+    /// anywhere in the name; or, with no package name, name + "-" + version + extension.
+    std::string ArchiveName() const;
+    /// The cache folder of this record's platform joined with ArchiveName(), relative to the
+    /// working directory.
+    std::string ArchivePath() const;
+    /// True when the archive path opens for reading as a file. On a hit an empty m_Package
+    /// takes the derived name; with update, the holder's downloaded version becomes this one.
+    bool IsInCache(bool update);
+
+    const std::string& GetName() const { return m_Name; }
+    const std::string& GetPackage() const { return m_Package; }
+    const std::string& GetDescription() const { return m_Description; }
+    const std::string& GetGroup() const { return m_Group; }
+    const std::string& GetDepends() const { return m_Depends; }
+    const std::string& GetReleaseNotes() const { return m_ReleaseNotes; }
+    const std::string& GetServerPath() const { return m_ServerPath; }
+    const std::string& GetExtention() const { return m_Extention; }
+    const std::string& GetInstallMessage() const { return m_InstallMessage; }
+    const CVersion& GetVersion() const { return m_Version; }
+    bool NeedSetup() const { return m_NeedSetup; }
+    bool NeedStartService() const { return m_NeedStartService; }
+    bool IsIncluded() const { return m_Included; }
+    int GetAction() const { return m_Action; }
+    int GetPlatform() const { return m_Platform; }
+    CDistribution* GetDistribution() const { return m_pDistribution; }
+    CComponentHolder* GetHolder() const { return m_pHolder; }
+    const std::vector<CComponent*>& GetDependencies() const { return m_Dependencies; }
+    const std::vector<CComponent*>& GetDependants() const { return m_Dependants; }
+    const std::string& GetLastError() const { return m_LastError.Get(); }
+
+private:
+    static int SetText(std::string* field, const std::string& value, int emptyCode);
+    static int SetBool(bool* field, const std::string& value);
+
+    std::string m_Name;
+    std::string m_Package;
+    std::string m_Description;
+    std::string m_Group;
+    std::string m_Depends;
+    std::string m_ReleaseNotes;
+    std::string m_ServerPath;
+    std::string m_Extention = ".zip";
+    std::string m_InstallMessage;
+    CVersion m_Version{std::string()};
+    bool m_NeedSetup = false;
+    bool m_NeedStartService = false;
+    bool m_Included = true;
+    int m_Action = ActionNone;
+    CDistribution* m_pDistribution = nullptr;     // not owned
+    CComponentHolder* m_pHolder = nullptr;        // not owned; set when a holder files a copy
+    std::vector<CComponent*> m_Dependencies;      // not owned; transitive
+    std::vector<CComponent*> m_Dependants;        // not owned; direct
+    int m_Platform = 0;
+    CUncopiedText m_LastError;
+};

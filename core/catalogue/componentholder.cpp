@@ -1,0 +1,202 @@
+#include "core/catalogue/componentholder.h"
+
+#include "core/resultcodes.h"
+#include "core/trace.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+namespace {
+
+// Two versions are equal exactly when their keys are: the fourth number only counts for
+// four-part versions.
+using VersionKey = std::tuple<int32_t, uint32_t, uint32_t, uint32_t, uint32_t, int32_t, uint32_t>;
+
+VersionKey KeyOf(const CVersion& v)
+{
+    return VersionKey(v.PartCount(), v.Major(), v.Minor(), v.Third(),
+                      v.PartCount() == 4 ? v.Fourth() : 0u, v.GetKind(), v.SuffixNumber());
+}
+
+}  // namespace
+
+CComponentHolder::CComponentHolder(const std::string& name) : m_Name(name) {}
+
+int CComponentHolder::AddComponent(const CComponent* pCmpnt)
+{
+    if (!pCmpnt)
+        return rc::Success;
+    AddComponent(CComponent(*pCmpnt));
+    return rc::Success;
+}
+
+CComponent* CComponentHolder::AddComponent(CComponent&& record)
+{
+    CTraceScope scope("CComponentHolder::AddComponent( CComponent* pCmpnt )");
+    m_Components.push_back(std::make_unique<CComponent>(std::move(record)));
+    CComponent* filed = m_Components.back().get();
+    filed->SetHolder(this);
+    return filed;
+}
+
+void CComponentHolder::SortVersions()
+{
+    if (m_Components.empty())
+        return;
+    std::stable_sort(m_Components.begin(), m_Components.end(),
+                     [](const std::unique_ptr<CComponent>& a, const std::unique_ptr<CComponent>& b) {
+                         return a->GetVersion() < b->GetVersion();
+                     });
+    m_MaxVersion = m_Components.back()->GetVersion();
+    Trace("Max version of %s: %s", m_Name.c_str(), m_MaxVersion.ToString().c_str());
+}
+
+void CComponentHolder::PrintListOfComponentVersions() const
+{
+    Trace("CComponentHolder::PrintListOfComponentVersions : START");
+    for (const auto& record : m_Components)
+        Trace("Component:%s file:%s included:%d", record->GetName().c_str(),
+              record->GetPackage().c_str(), record->IsIncluded() ? 1 : 0);
+    Trace("CComponentHolder::PrintListOfComponentVersions : END");
+}
+
+CComponent* CComponentHolder::GetByIndex(int i) const
+{
+    if (i < 0 || i >= Count())
+        return nullptr;
+    return m_Components[size_t(i)].get();
+}
+
+CComponent* CComponentHolder::FindByVersion(const CVersion& version) const
+{
+    for (const auto& record : m_Components)
+        if (record->GetVersion() == version)
+            return record.get();
+    return nullptr;
+}
+
+CComponent* CComponentHolder::FindByAction(int action) const
+{
+    for (const auto& record : m_Components)
+        if (record->GetAction() == action)
+            return record.get();
+    return nullptr;
+}
+
+CComponent* CComponentHolder::GetLatest() const
+{
+    CComponent* latest = nullptr;
+    for (const auto& record : m_Components)
+        if (!latest || latest->GetVersion() < record->GetVersion())
+            latest = record.get();
+    return latest;
+}
+
+CComponent* CComponentHolder::GetCurrent() const
+{
+    if (IsCapped())
+        return FindByVersion(m_CappedVersion);
+    return GetLatest();
+}
+
+CVersion CComponentHolder::GetEffectiveVersion() const
+{
+    return IsCapped() ? m_CappedVersion : m_MaxVersion;
+}
+
+void CComponentHolder::ClearActions()
+{
+    for (const auto& record : m_Components)
+        record->StoreAction(CComponent::ActionNone);
+}
+
+int CComponentHolder::ReplaceInstalled(const CVersion& version)
+{
+    ClearActions();
+    CComponent* installed = FindByVersion(m_InstalledVersion);
+    if (!installed)
+        return rc::InstalledComponentNotFound;
+    installed->StoreAction(CComponent::ActionUninstall);
+    CComponent* replacement = FindByVersion(version);
+    if (!replacement) {
+        installed->StoreAction(CComponent::ActionNone);
+        return rc::ReplacementNotFound;
+    }
+    // The install rule marks the installed record again; a cap refusal is passed on so the
+    // caller does not take an unmarked component for a scheduled roll-back.
+    return replacement->SetAction(CComponent::ActionInstall);
+}
+
+bool CComponentHolder::IsLowestInstalled() const
+{
+    const CComponent* lowest = nullptr;
+    for (const auto& record : m_Components)
+        if (!lowest || record->GetVersion() < lowest->GetVersion())
+            lowest = record.get();
+    return lowest && lowest->GetVersion() == m_InstalledVersion;
+}
+
+void CComponentHolder::CapAtCurrent()
+{
+    const CVersion& installed = m_InstalledVersion;
+    const CVersion& downloaded = m_DownloadedVersion;
+    if (installed.IsZero() && downloaded.IsZero())
+        CapAtLatest();
+    else if (installed.IsZero())
+        m_CappedVersion = downloaded;
+    else if (downloaded.IsZero())
+        m_CappedVersion = installed;
+    else
+        m_CappedVersion = downloaded > installed ? downloaded : installed;
+}
+
+void CComponentHolder::CapAtLatest()
+{
+    const CComponent* latest = GetLatest();
+    m_CappedVersion = latest ? latest->GetVersion() : CVersion();
+}
+
+std::vector<CVersion> CComponentHolder::DuplicateVersions() const
+{
+    std::map<VersionKey, int> counts;
+    for (const auto& record : m_Components)
+        ++counts[KeyOf(record->GetVersion())];
+    std::vector<CVersion> duplicates;
+    for (const auto& record : m_Components) {
+        int& count = counts[KeyOf(record->GetVersion())];
+        if (count > 1) {
+            duplicates.push_back(record->GetVersion());
+            count = 0;   // listed once
+        }
+    }
+    return duplicates;
+}
+
+int CComponentHolder::SetVersionText(CVersion* field, const std::string& text)
+{
+    if (text.empty())
+        return rc::InvalidVersion;
+    *field = CVersion(text);
+    return rc::Success;
+}
+
+int CComponentHolder::SetInstalledVersion(const std::string& version)
+{
+    return SetVersionText(&m_InstalledVersion, version);
+}
+
+int CComponentHolder::SetDownloadedVersion(const std::string& version)
+{
+    return SetVersionText(&m_DownloadedVersion, version);
+}
+
+int CComponentHolder::SetCappedVersion(const std::string& version)
+{
+    return SetVersionText(&m_CappedVersion, version);
+}
+
+int CComponentHolder::SetTemplateVersion(const std::string& version)
+{
+    return SetVersionText(&m_TemplateVersion, version);
+}

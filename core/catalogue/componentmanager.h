@@ -1,0 +1,109 @@
+#pragma once
+
+#include "core/catalogue/componentholder.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class CDistribution;
+struct CStateSection;
+
+/// The catalogue of one distribution: one CComponentHolder per component name, in catalogue
+/// order, found by name through an index. Owns its holders. Reads package definition texts,
+/// merges and writes the state files, resolves dependencies and sets the action marks.
+/// Runs on the thread that drives the facade; no locking.
+class CComponentManager {
+public:
+    /// distribution: the owner (not owned); may be null (platform 0, no package type, no alias).
+    explicit CComponentManager(CDistribution* distribution = nullptr);
+    CComponentManager(const CComponentManager&) = delete;
+    CComponentManager& operator=(const CComponentManager&) = delete;
+
+    CDistribution* GetDistribution() const { return m_pDistribution; }
+
+    // --- Holders ---------------------------------------------------------------------------
+    int HolderCount() const { return int(m_Holders.size()); }
+    /// Holder i in catalogue order, or null.
+    CComponentHolder* GetHolder(int i) const;
+    /// The holder with exactly this name, or null.
+    CComponentHolder* FindHolder(const std::string& name) const;
+    /// The holder of this name, created and appended when there is none.
+    CComponentHolder* AddHolder(const std::string& name);
+    /// The current record of the holder of this name when that record carries the name.
+    CComponent* FindCurrentComponent(const std::string& name) const;
+    void ClearHolders();
+    /// Holders with a current record and a non-zero installed version.
+    int CountInstalled() const;
+    /// Holders with a current record and a non-zero downloaded version.
+    int CountDownloaded() const;
+    /// Holders by name (byte-wise, stable), then every holder's versions.
+    void SortHolders();
+
+    // --- Package definition texts ----------------------------------------------------------
+    /// Files every section of text as a record under the holder of its name (new holders
+    /// appended in first-seen order). 0; 101 for an empty text. Malformed lines are traced
+    /// and skipped.
+    int ReadPDF(const std::string& PDF, const std::string& server_path, const std::string& extention);
+    /// Files record under the holder of its name (created when missing). Returns the filed copy.
+    CComponent* FileRecord(CComponent&& record);
+
+    // --- Dependencies and marks ------------------------------------------------------------
+    /// For every current record: its transitive dependencies and its direct dependants.
+    void ResolveDependencies();
+    /// Depth-first dependencies of record, without repeated names and without record's own.
+    std::vector<CComponent*> CollectDependencies(CComponent* record);
+    /// Records that the action on the marked current records drags along (dependencies for
+    /// download/install, dependants for uninstall/delete) and that still need it.
+    /// The list stays valid until the next call or until holders are cleared.
+    const std::vector<CComponent*>& GetDependencyList(int action);
+    /// Marks the included current records that need the action. 102 for download off-line.
+    int MarkAll(int action);
+    /// The highest records worth offering as updates.
+    std::vector<CComponent*> UpgradeCandidates() const;
+    /// Name, version and install message of every current record marked for install.
+    std::string InstallMessages() const;
+    /// Every current record included.
+    void IncludeAll();
+    /// Every current record's mark cleared.
+    void ClearAllActions();
+    /// Brings each holder's downloaded version in line with the archives really in the cache.
+    void VerifyDownloaded();
+
+    // --- State files -----------------------------------------------------------------------
+    /// Path of the downloaded-state file: folder/packages.dat, or packages/<alias>/packages.dat
+    /// when folder is empty.
+    std::string DownloadedStatePath(const std::string& folder) const;
+    /// Path the installed-state file is written to: <platform root>/installer/packages.<alias>.
+    std::string InstalledStatePath() const;
+    /// 0, or 64 when the file cannot be written (an older file stays untouched).
+    int WriteDownloadedState(const std::string& folder = std::string());
+    /// 0, or 64 (also when no platform root is set). The "installer" folder is created when
+    /// the root exists.
+    int WriteInstalledState();
+    /// Merges a downloaded-state file into the catalogue; a missing file reads as empty.
+    void ReadDownloadedState(const std::string& path);
+    /// Merges an installed-state file into the catalogue; a missing file reads as empty.
+    void ReadInstalledState(const std::string& path);
+    /// The package's downloaded-state file, then the installed-state file below the root that
+    /// "InstallDir.nuv" records (skipped when it records none).
+    void ReadStateFiles();
+    /// Diagnostic list of current records and their server paths in debug_files/<name>.txt
+    /// (a numbered name when that exists). 0 or 64.
+    int WriteServerPathList(const std::string& name);
+
+private:
+    int DistributionPlatform() const;
+    std::string DistributionPackageType() const;
+    CComponent NewRecord() const;
+    void CloseDownloadedSection(const CStateSection& section);
+    void CloseInstalledSection(const CStateSection& section);
+    void ClearVisited();
+
+    CDistribution* m_pDistribution;   // not owned
+    std::vector<std::unique_ptr<CComponentHolder>> m_Holders;
+    std::unordered_map<std::string, CComponentHolder*> m_Index;   // name -> holder
+    std::vector<CComponentHolder*> m_VisitedHolders;   // to clear the marks of one resolution
+    std::vector<CComponent*> m_DependencyList;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+/// What a package remembers of its distribution, in the order of the older "package.dat".
+struct CPackageDetails {
+    std::string distribution;
+    std::string root;
+    std::string setup;
+    std::string remove;
+    std::string start;
+    std::string stop;
+
+    /// Reads a "package.dat" of the older data-stream form: big-endian, each string a 32-bit
+    /// byte count and UTF-16 code units (all bits set: a null string); three strings, then up
+    /// to three more while the stream has data. Strings that cannot be read stay empty; text
+    /// reaches the core as Latin-1. False only when the file cannot be opened.
+    bool ReadOldFormat(const std::string& path);
+};

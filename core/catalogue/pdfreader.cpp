@@ -1,0 +1,90 @@
+#include "core/catalogue/pdfreader.h"
+
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distribution.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <optional>
+
+namespace {
+
+std::string SectionName(const std::string& line)
+{
+    const size_t end = line.find(']', 1);
+    return line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+}
+
+}  // namespace
+
+int CPDFReader::Read(CComponentManager* manager, const std::string& text,
+                     const std::string& serverPath, const std::string& extention)
+{
+    CTraceScope scope(
+        "CComponentManager::ReadPDF( std::string PDF, std::string server_path, std::string extention )");
+    if (text.empty()) {
+        Trace("\tPDF file text is empty!!!!");
+        return rc::NoPDFText;
+    }
+    const int platform = manager->GetDistribution() ? manager->GetDistribution()->GetPlatform() : 0;
+    std::optional<CComponent> pending;
+    for (const std::string& raw : SplitLines(text)) {
+        const std::string line = TrimSpaces(raw);
+        if (line.empty())
+            continue;
+        if (line[0] == '[') {
+            if (pending)
+                manager->FileRecord(std::move(*pending));
+            pending.emplace(manager->GetDistribution());
+            pending->SetPlatform(platform);
+            const std::string name = SectionName(line);
+            Trace("\tCreating Cmpnt %s,", name.c_str());
+            // Setters refuse empty texts, which leaves the defaults as the catalogue wants.
+            (void)pending->SetName(name);
+            (void)pending->SetServerPath(serverPath);
+            (void)pending->SetExtention(extention);
+            Trace("\t\tServer Path: %s", serverPath.c_str());
+            Trace("\t\tExtention:   %s", extention.c_str());
+            continue;
+        }
+        std::string key, value;
+        if (!SplitKeyValue(line, &key, &value)) {
+            Trace("\t\tExpected \"=\" in line: %s", line.c_str());
+            continue;
+        }
+        Trace("\t\tKey = %s, Value = %s", key.c_str(), value.c_str());
+        if (pending)
+            ApplyKey(&*pending, key, value);
+    }
+    if (pending)
+        manager->FileRecord(std::move(*pending));
+    else
+        Trace("\tLast STRANGE LAST CMPNT HAS NOT BEEN CREATED");
+    return rc::Success;
+}
+
+void CPDFReader::ApplyKey(CComponent* record, const std::string& key, const std::string& value)
+{
+    // A refused value is not reported: the field keeps its default and reading goes on.
+    if (key == "package")
+        (void)record->SetPackage(value);
+    else if (key == "version")
+        (void)record->SetVersion(value);
+    else if (key == "group")
+        (void)record->SetGroup(value);
+    else if (key == "description")
+        (void)record->SetDescription(value);
+    else if (key == "releasenotes")
+        (void)record->SetReleaseNotes(value);
+    else if (key == "depends")
+        (void)record->SetDepends(value);
+    else if (key == "needsetup")
+        (void)record->SetNeedSetup(value);
+    else if (key == "needstartservice")
+        (void)record->SetNeedStartService(value);
+    else if (key == "installmessage")
+        (void)record->SetInstallMessage(value);
+    else
+        Trace("%s - unknown Key", key.c_str());
+}
