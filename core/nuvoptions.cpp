@@ -1,0 +1,7 @@
+#include "core/nuvoptions.h"
+
+CNUVOptions* CNUVOptions::Instance()
+{
+    static CNUVOptions instance;
+    return &instance;
+}
