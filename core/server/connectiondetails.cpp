@@ -91,7 +91,10 @@ int CConnectionDetails::ReadDetails()
     }
     if (m_Server.empty())
         m_Server = kBuiltInServers[0];
-    if (m_ProxyPassword.empty())
+    // "login.dat" keeps the hashes but never the proxy password: the stored hashes are then
+    // the only trace of that password and must not be replaced by those of an empty one.
+    const bool storedHashes = result != 0 && (m_LMHash[0] != 0 || m_NTHash[0] != 0);
+    if (m_ProxyPassword.empty() && !storedHashes)
         ComputeProxyHashes();
     if (m_TransferTimeout < kMinTimeout || m_TransferTimeout > kMaxTimeout)
         m_TransferTimeout = kMinTimeout;

@@ -763,3 +763,7 @@ void ServerInterface::SLOTWaitForTimeOut()
 }
 
 void ServerInterface::SLOTSetConnectedState(bool Online) { m_CanConnect = Online; }
+
+// Compiled here rather than with the other meta-object code, so that linking the engine
+// pulls in nothing else.
+#include "moc_serverinterface.cpp"
