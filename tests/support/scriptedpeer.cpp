@@ -67,8 +67,15 @@ void CScriptedPeer::ServeConnection(int fd, int connection)
                 index = int(m_Requests.size());
                 m_Requests.push_back(request);
             }
-            const std::string answer = m_Script(request, index);
-            if (answer.empty() || ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) < 0)
+            std::string answer = m_Script(request, index);
+            const std::string marker = kThenClose;
+            const bool close = answer.size() >= marker.size() &&
+                               answer.compare(answer.size() - marker.size(), marker.size(),
+                                              marker) == 0;
+            if (close)
+                answer.erase(answer.size() - marker.size());
+            if (answer.empty() || ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) < 0 ||
+                close)
                 break;
             continue;
         }

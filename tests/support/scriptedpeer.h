@@ -19,6 +19,8 @@ public:
         int connection = 0;   // 1 for the first accepted connection, and so on
         std::string text;     // request line and header lines, CR LF kept
     };
+    /// An answer that ends with this marker is sent without it and the connection closed.
+    static constexpr const char* kThenClose = "<then close>";
     /// Gets the request and the number of requests before it; returns the raw answer.
     using Script = std::function<std::string(const Request& request, int index)>;
 

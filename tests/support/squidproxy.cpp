@@ -15,6 +15,21 @@ namespace {
 const char kHelper[] = "/usr/lib/squid/ntlm_fake_auth";
 const char kReady[] = "Accepting HTTP Socket connections";
 
+bool CanConnect(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(uint16_t(port));
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
 }  // namespace
 
 int FreeLoopbackPort()
@@ -48,7 +63,8 @@ bool CSquidProxy::Start(const std::string& refusedUser)
         "http_port 127.0.0.1:" + std::to_string(m_Port) + "\n"
         "pid_filename " + dir + "/squid.pid\n"
         "cache_log " + dir + "/cache.log\n"
-        "access_log stdio:" + dir + "/access.log\n"
+        "logformat nuv %>p %>Hs %un %ru\n"
+        "access_log stdio:" + dir + "/access.log nuv\n"
         "cache_store_log none\n"
         "coredump_dir " + dir + "\n"
         "cache deny all\n"
@@ -72,7 +88,17 @@ bool CSquidProxy::Start(const std::string& refusedUser)
             return false;
         m_Output += m_Process.readAll().toStdString();
     }
-    return true;
+    // squid reports the port a moment before it accepts on it: try until it does, waiting on
+    // squid's own output in between.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (CanConnect(m_Port))
+            return true;
+        if (m_Process.state() == QProcess::NotRunning)
+            return false;
+        if (m_Process.waitForReadyRead(100))
+            m_Output += m_Process.readAll().toStdString();
+    }
+    return false;
 }
 
 void CSquidProxy::Stop()
@@ -86,9 +112,11 @@ void CSquidProxy::Stop()
     }
 }
 
-std::string CSquidProxy::AccessLog() const
+std::string CSquidProxy::AccessLog() const { return ReadFile(AccessLogPath()); }
+
+std::string CSquidProxy::AccessLogPath() const
 {
-    return ReadFile(m_Dir.path().toStdString() + "/access.log");
+    return m_Dir.path().toStdString() + "/access.log";
 }
 
 std::string CSquidProxy::Diagnostics()

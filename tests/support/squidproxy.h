@@ -25,8 +25,10 @@ public:
     void Stop();
 
     int Port() const { return m_Port; }
-    /// squid's access log: one line per request it handled.
+    /// squid's access log: one line per request it handled, "client-port status user URL"
+    /// (user "-" before authentication), so requests on one connection share the port.
     std::string AccessLog() const;
+    std::string AccessLogPath() const;
     /// What squid wrote to its standard error (its cache log), for failure messages.
     std::string Diagnostics();
 
