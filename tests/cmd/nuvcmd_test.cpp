@@ -107,10 +107,12 @@ TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
         {{""}, 70, kWarning + kCommandError},
         {{"-v"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
         {{"-version", "foo"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
-        {{"-install", "-download"}, 87, kWarning + "Package '-download' not found\n"},
+        {{"-install", "-download"}, 87,
+         kWarning + "Opening Package: -download\nPackage '-download' not found\n"},
         {{"-new", ""}, 72, kWarning + kCommandError},
         {{"-makePTF", ""}, 0, kWarning},
-        {{"-makePTF", "pkg"}, 87, kWarning + "Failed opening Package pkgPackage 'pkg' not found\n"},
+        {{"-makePTF", "pkg"}, 87,
+         kWarning + "Opening Package: pkg\nFailed opening Package pkgPackage 'pkg' not found\n"},
         {{"-loadPTF", ""}, 81, kWarning + kCommandError},
         {{"-loadDPF", ""}, 95, kWarning + kCommandError},
         {{"-loadDPF", "none.dpf"}, 87,
@@ -200,9 +202,11 @@ TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
         std::string name;
         std::string out;
     } cases[] = {
-        {"%s%n%x%%", kWarning + "Package '%s%n%x%%' not found\n"},
-        {"\x01\x7f\xc3\xa4 \t", kWarning + "Package '\x01\x7f\xc3\xa4 \t' not found\n"},
-        {longName, kWarning + "Package '" + longName.substr(0, 4095 - 9) + ""},
+        {"%s%n%x%%", kWarning + "Opening Package: %s%n%x%%\nPackage '%s%n%x%%' not found\n"},
+        {"\x01\x7f\xc3\xa4 \t",
+         kWarning + "Opening Package: \x01\x7f\xc3\xa4 \t\nPackage '\x01\x7f\xc3\xa4 \t' not found\n"},
+        {longName, kWarning + "Opening Package: " + longName.substr(0, 4095 - 17) + "Package '" +
+                       longName.substr(0, 4095 - 9)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20));
