@@ -472,4 +472,44 @@ int CreateLink(const std::string& folder, const std::string& target, const std::
     return rc::Success;
 }
 
+std::string FindPathIgnoringCase(const std::string& path)
+{
+    if (path.empty())
+        return std::string();
+    if (EntryExists(path))
+        return path;
+    std::string found = path[0] == '/' ? "/" : "";
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty())
+            continue;
+        const std::string folder = found.empty() ? "." : found;
+        const std::string exact = found == "/" ? found + part : JoinPath(found, part);
+        if (EntryExists(exact)) {
+            found = exact;
+            continue;
+        }
+        std::string match;
+        for (const std::string& name : ListEntries(folder)) {
+            if (ToLower(name) != ToLower(part))
+                continue;
+            if (!match.empty()) {
+                Trace("FindPathIgnoringCase: %s matches several entries of %s", part.c_str(),
+                      folder.c_str());
+                return std::string();
+            }
+            match = name;
+        }
+        if (match.empty())
+            return std::string();
+        found = found == "/" ? found + match : JoinPath(found, match);
+    }
+    return found;
+}
+
 std::vector<std::string> SupportedSystems() { return {"Debian 12 or above"}; }

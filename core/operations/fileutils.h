@@ -41,6 +41,11 @@ bool CreateStartMenuShortcut(const std::string& name, const std::string& target)
 bool DeleteStartMenuShortcut(const std::string& name, int* error);
 /// A running process whose name (comm, or base name of its executable) equals name.
 bool IsProcessRunning(const std::string& name);
+/// The path as it exists on disk, part by part: each part's exact name first, otherwise the one
+/// entry of its folder whose name differs only in the case of A-Z. Names made on a system that
+/// ignores case (scripts, file lists, installer folders) are found this way. Empty when a part
+/// is missing or matches several entries.
+std::string FindPathIgnoringCase(const std::string& path);
 /// Creates folder/link as a symbolic link to target, replacing an existing entry. 0 or 56.
 int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
 /// The systems the tool is built and tested for, for display.

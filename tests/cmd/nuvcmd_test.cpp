@@ -1,5 +1,6 @@
 // NUV_CMD as users run it: the real program in a fresh working folder per test.
 #include "core/server/connectiondetails.h"
+#include "support/ftpserver.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -214,4 +215,20 @@ TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
         EXPECT_EQ(87, run.exitCode);
         EXPECT_EQ(c.out, run.out);
     }
+}
+
+TEST_F(NuvCmdTest, StartUpLogsInAndTriesEachMissingDistributionListFiveTimes)
+{
+    QDir().mkpath(QString::fromStdString(Path("server/software")));
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(Path("server"), Path("ftp.log")));
+    testsupport::WriteServerDetails(Path(), server.Address(), testsupport::CFtpServer::kUser,
+                                    testsupport::CFtpServer::kPassword);
+    const ProgramRun run = testsupport::RunNuvCmd({"-v"}, Path());
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ("NUV_CMD 2.0.21\n", run.out);   // a personal log-in: no warning
+    // The connection test logs in and out; the list fetches share one more log-in.
+    EXPECT_EQ(2, server.Count("USER"));
+    EXPECT_EQ(5, server.Count("SIZE /software/distributions.txt"));
+    EXPECT_EQ(5, server.Count("SIZE /software/users/tester/distributions.txt"));
 }

@@ -341,4 +341,27 @@ TEST_F(FileUtilsTest, IsProcessRunningFindsAStartedChildByName)
     EXPECT_FALSE(IsProcessRunning(name));
 }
 
+TEST_F(FileUtilsTest, FindPathIgnoringCaseTakesExactNamesFirstAndOnlyOneOtherMatch)
+{
+    WriteFile(Path("Installer/Comp/Comp_install.scr"), "s");
+    WriteFile(Path("Installer/Comp/filelist"), "exact");
+    WriteFile(Path("Installer/Comp/FileList"), "other case");
+    WriteFile(Path("Installer/Comp/R5Install"), "a");
+    WriteFile(Path("Installer/Comp/r5INSTALL"), "b");
+    const std::pair<std::string, std::string> cases[] = {
+        {"installer/comp/comp_INSTALL.scr", "Installer/Comp/Comp_install.scr"},
+        {"Installer/Comp/filelist", "Installer/Comp/filelist"},
+        {"installer/comp/FileList", "Installer/Comp/FileList"},
+        {"installer/comp/r5install", ""},   // two candidates: neither is taken
+        {"installer/missing/filelist", ""},
+        {Path("INSTALLER/comp/Filelist"), ""},   // "filelist" and "FileList" both match
+        {Path("INSTALLER/comp/comp_install.scr"), Path("Installer/Comp/Comp_install.scr")},
+        {"", ""},
+    };
+    for (const auto& [given, found] : cases) {
+        SCOPED_TRACE(given);
+        EXPECT_EQ(found, FindPathIgnoringCase(given));
+    }
+}
+
 }  // namespace

@@ -1,0 +1,283 @@
+#include "core/operations/filesync.h"
+
+#include "core/operations/fileutils.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace {
+
+bool StatEntry(const std::string& path, struct stat* st) { return ::lstat(path.c_str(), st) == 0; }
+
+bool IsLinkEntry(const std::string& path)
+{
+    struct stat st;
+    return StatEntry(path, &st) && S_ISLNK(st.st_mode);
+}
+
+std::string ResolvedPath(const std::string& path)
+{
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return std::string();
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}
+
+// The entry as a plain relative path: separators of either kind become "/", empty and "."
+// parts go and ".." takes the part before it away, so that an entry always stays relative to
+// its folder. False when ".." would climb above that folder.
+bool NormalRelative(const std::string& text, std::string* relative)
+{
+    std::vector<std::string> parts;
+    for (const std::string& part : SplitFields(ToBackslashes(text), '/')) {
+        if (part == "..") {
+            if (parts.empty())
+                return false;
+            parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+    }
+    relative->clear();
+    for (const std::string& part : parts)
+        *relative = JoinPath(*relative, part);
+    return true;
+}
+
+// The prefix of a prefix line: the piece after "=", quote-aware. "label=" leaves no prefix.
+std::string PrefixOf(const std::string& line)
+{
+    const std::vector<std::string> pieces = SplitFields(line, '=');
+    if (!line.empty() && line[0] == '=')
+        return pieces.empty() ? std::string() : pieces[0];
+    return pieces.size() < 2 ? std::string() : pieces[1];
+}
+
+// An earlier entry may have placed a symbolic link where a folder of a later entry goes.
+// Writing or deleting through it must not reach anything outside the installation folder.
+bool StaysInside(const std::string& root, const std::string& relative)
+{
+    const std::string realRoot = ResolvedPath(root);
+    if (realRoot.empty() || realRoot == "/")
+        return true;   // nothing can lie below a missing root yet
+    std::string current = root;
+    for (const std::string& part : SplitFields(DirName(relative), '/')) {
+        current = JoinPath(current, part);
+        if (!IsLinkEntry(current))
+            continue;
+        const std::string real = ResolvedPath(current);
+        if (real != realRoot && real.compare(0, realRoot.size() + 1, realRoot + "/") != 0)
+            return false;
+    }
+    return true;
+}
+
+std::string CopyErrorText(int code, const std::string& source, const std::string& destination)
+{
+    switch (code) {
+    case rc::Success: return std::string();
+    case rc::InvalidCopying: return "Failed copying " + source + " to " + destination;
+    case rc::CantOpenSource: return "Could not read " + source;
+    case rc::CantOpenDestination: return "Could not open " + destination;
+    case rc::CantCreateDir:
+        return "Failed creating directory structure when copying " + source + " to " + destination;
+    default: return "Copy tree - unknown error";
+    }
+}
+
+// Installed files must stay writable by their owner so that the next upgrade can replace
+// them; the execute bits of programs and scripts are kept.
+void AddOwnerReadWrite(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        (void)::chmod(path.c_str(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR);   // best effort
+}
+
+}  // namespace
+
+CFileSync::CFileSync(const std::string& extractionFolder) : m_ExtractionFolder(extractionFolder) {}
+
+int CFileSync::SyncFiles(const std::string& installationFolder, int operation)
+{
+    EnterScope("CFileSync::SyncFiles");
+    Trace("%s, %d", installationFolder.c_str(), operation);
+    int result = rc::Success;
+    if (operation == kInstall) {
+        result = ReadInstalledFiles();
+    } else if (operation == kUninstall) {
+        result = ReadUninstalledFiles();
+    } else {
+        m_ErrorText = "Unknown Filesync operatation";
+        ExitScope("CFileSync::SyncFiles");
+        return rc::UnknownFileSyncOperation;
+    }
+    if (result != rc::Success) {
+        ExitScope("CFileSync::SyncFiles (ReadFiles failed)");
+        return result;
+    }
+    result = operation == kInstall ? InstallEntries(installationFolder)
+                                   : UninstallEntries(installationFolder);
+    ExitScope("CFileSync::SyncFiles");
+    return result;
+}
+
+int CFileSync::ReadInstalledFiles()
+{
+    Trace("CFileSync::ReadInstalledFiles() : %s", m_InstallListPath.c_str());
+    m_InstallPrefix.clear();
+    m_InstallEntries.clear();
+    const std::string path = FindPathIgnoringCase(m_InstallListPath);
+    std::string text;
+    if (path.empty() || !ReadFileBytes(path, &text) || text.empty()) {
+        Trace("\tEmpty file");
+        return rc::Success;
+    }
+    return ParseList(SplitLines(text), rc::ReadingInstallScriptFailed, true, &m_InstallPrefix,
+                     &m_InstallEntries);
+}
+
+int CFileSync::ReadUninstalledFiles()
+{
+    Trace("CFileSync::ReadUninstalledFiles()");
+    m_UninstallPrefix.clear();
+    m_UninstallEntries.clear();
+    if (m_UninstallListPath.empty()) {
+        Trace("\tEmpty file");
+        m_ErrorText = "Uninstall File list filename invalid";
+        return rc::Success;
+    }
+    const std::string path = FindPathIgnoringCase(m_UninstallListPath);
+    std::string text;
+    if (path.empty() || !ReadFileBytes(path, &text) || text.empty()) {
+        Trace("\tEmpty file");
+        m_ErrorText = "Uninstall File empty";
+        return rc::Success;
+    }
+    return ParseList(SplitLines(text), rc::ReadingUninstallScriptFailed, false,
+                     &m_UninstallPrefix, &m_UninstallEntries);
+}
+
+int CFileSync::ParseList(const std::vector<std::string>& lines, int outsideCode, bool install,
+                         std::string* prefix, std::vector<Entry>* entries)
+{
+    std::unordered_set<std::string> seen;
+    for (const std::string& raw : lines) {
+        const std::string line = TrimSpaces(raw);
+        if (line.find('=') != std::string::npos) {
+            *prefix = PrefixOf(line);
+            std::string folder;
+            if (install && !NormalRelative(*prefix, &folder)) {
+                Trace("File list prefix leaves the unpacked archive: %s", prefix->c_str());
+                m_ErrorText = *prefix + ": file list prefix leaves the unpacked archive";
+                return outsideCode;
+            }
+            continue;
+        }
+        if (line.size() < prefix->size())
+            continue;
+        if (line.compare(0, prefix->size(), *prefix) != 0)
+            return outsideCode;
+        std::string relative;
+        if (!NormalRelative(line.substr(prefix->size()), &relative)) {
+            Trace("File list entry leaves the installation folder: %s", line.c_str());
+            m_ErrorText = line + ": file list entry leaves the installation folder";
+            return outsideCode;
+        }
+        if (relative.empty())
+            continue;
+        if (install && !seen.insert(relative).second)
+            continue;
+        if (install)
+            Trace("File to install: %s", relative.c_str());
+        std::string folder;
+        (void)NormalRelative(*prefix, &folder);   // an install prefix was checked when read
+        entries->push_back({folder, relative});
+    }
+    return rc::Success;
+}
+
+int CFileSync::InstallEntries(const std::string& installationFolder)
+{
+    Trace("Number of files to install: %d", int(m_InstallEntries.size()));
+    for (const Entry& entry : m_InstallEntries) {
+        const int result = InstallEntry(installationFolder, entry);
+        if (result != rc::Success) {
+            Trace("CFileSync::SyncFiles Error = %d", result);
+            return result;
+        }
+    }
+    return rc::Success;
+}
+
+int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& entry)
+{
+    const std::string folder =
+        entry.prefix.empty() ? m_ExtractionFolder : JoinPath(m_ExtractionFolder, entry.prefix);
+    const std::string source = JoinPath(folder, entry.path);
+    const std::string destination = JoinPath(installationFolder, entry.path);
+    struct stat st;
+    if (!StatEntry(source, &st)) {
+        m_ErrorText = source + ": source file not found";
+        Trace("%s Does Not exists!!!!!", source.c_str());
+        return rc::CantOpenSource;
+    }
+    if (!StaysInside(installationFolder, entry.path)) {
+        Trace("%s lies behind a link that leaves the installation folder", destination.c_str());
+        m_ErrorText = destination + ": lies behind a link that leaves the installation folder";
+        return rc::CantOpenDestination;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        const int made = MakeDirPath(destination);
+        if (made == rc::Success || made == rc::DirectoryAlreadyExists)
+            return rc::Success;
+        m_ErrorText = "Failed creating directory " + destination;
+        return made;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(source.c_str(), target, sizeof target);
+        if (n < 0) {
+            m_ErrorText = CopyErrorText(rc::CantOpenSource, source, destination);
+            return rc::CantOpenSource;
+        }
+        const int linked = CreateLink(DirName(destination), std::string(target, size_t(n)),
+                                      BaseName(destination));
+        m_ErrorText = CopyErrorText(linked, source, destination);
+        return linked;
+    }
+    int copied = CopyTree(source, destination);
+    if (copied == rc::DirectoryAlreadyExists)
+        copied = rc::Success;
+    m_ErrorText = CopyErrorText(copied, source, destination);
+    if (copied == rc::Success)
+        AddOwnerReadWrite(destination);
+    return copied;
+}
+
+int CFileSync::UninstallEntries(const std::string& installationFolder)
+{
+    for (const Entry& entry : m_UninstallEntries) {
+        const std::string path = JoinPath(installationFolder, entry.path);
+        struct stat st;
+        if (!StatEntry(path, &st) || S_ISDIR(st.st_mode))
+            continue;   // gone already, or a folder, which the empty-folder clean-up handles
+        if (!StaysInside(installationFolder, entry.path)) {
+            // Never installed by us (the install refuses it); what lies there is not ours.
+            Trace("%s lies behind a link that leaves the installation folder, left in place",
+                  path.c_str());
+            continue;
+        }
+        const int deleted = DeleteFileTree(path);
+        if (deleted != rc::Success)
+            return deleted;
+    }
+    return rc::Success;
+}

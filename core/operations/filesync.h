@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// Copies a component's files from its unpacked archive into the installation folder, or
+/// removes them again, as the component's file list says.
+///
+/// A file list is text, one entry per line, blanks around it ignored. A line holding "=" sets
+/// the prefix (the text after "="; before it a free label): following entries must begin with
+/// it, it is cut off, and the files lie below that folder of the unpacked archive. Without a
+/// prefix line entries are plain paths relative to the archive's top folder. Entries are
+/// always relative to the installation folder: one that would climb out of it with ".." is
+/// refused before anything is copied or removed.
+///
+/// A local object of one install or uninstall step: given one list path, used for one
+/// SyncFiles and discarded. Runs on the calling thread without an event loop of its own.
+class CFileSync {
+public:
+    enum : int { kInstall = 1, kUninstall = 2 };
+
+    /// extractionFolder is the component's unpacked archive (its cache folder + "/" + name);
+    /// only the install operation reads from it.
+    explicit CFileSync(const std::string& extractionFolder = std::string());
+
+    void SetInstallListPath(const std::string& path) { m_InstallListPath = path; }
+    void SetUninstallListPath(const std::string& path) { m_UninstallListPath = path; }
+
+    /// Operation kInstall copies every listed entry (each path once, in list order) from the
+    /// extraction folder into installationFolder: folders are created, symbolic links
+    /// re-created as links to the same target, files copied keeping their permission bits plus
+    /// owner read and write. kUninstall removes every listed file or link from
+    /// installationFolder; folders stay (empty ones are cleared by the caller).
+    /// 0, also for a missing or empty list; 65 unknown operation; 61 (install list) or 60
+    /// (uninstall list) an entry outside its prefix, or an entry or prefix that climbs out of
+    /// its folder, and then nothing was touched; 55 a source is missing; the copy's code
+    /// (54-57), the folder creation's (62) or the deletion's (36, 37). The first failing entry
+    /// stops the walk; what was copied or removed before it stays. ErrorText() says why.
+    int SyncFiles(const std::string& installationFolder, int operation);
+
+    /// The reason of the last failure, for the user; empty when there is none to give.
+    const std::string& ErrorText() const { return m_ErrorText; }
+
+private:
+    struct Entry {
+        std::string prefix;   // the folder of the unpacked archive the file lies below
+        std::string path;     // relative to the installation folder
+    };
+
+    /// Reads the install list into m_InstallEntries, dropping repeated paths.
+    int ReadInstalledFiles();
+    /// Reads the uninstall list into m_UninstallEntries, keeping repeated paths.
+    int ReadUninstalledFiles();
+    /// Parses the lines of a list, keeping the current prefix in *prefix. outsideCode is
+    /// returned for an entry that does not begin with the prefix or that climbs out of its
+    /// folder, and for an install prefix that climbs out of the unpacked archive.
+    int ParseList(const std::vector<std::string>& lines, int outsideCode, bool install,
+                  std::string* prefix, std::vector<Entry>* entries);
+
+    int InstallEntries(const std::string& installationFolder);
+    int InstallEntry(const std::string& installationFolder, const Entry& entry);
+    int UninstallEntries(const std::string& installationFolder);
+
+    std::string m_ExtractionFolder;
+    std::string m_InstallListPath;
+    std::string m_UninstallListPath;
+    std::string m_InstallPrefix;
+    std::string m_UninstallPrefix;
+    std::string m_ErrorText;
+    std::vector<Entry> m_InstallEntries;
+    std::vector<Entry> m_UninstallEntries;
+};
