@@ -1,4 +1,5 @@
 // NUV_CMD as users run it: the real program in a fresh working folder per test.
+#include "core/nuvfunctions.h"
 #include "core/server/connectiondetails.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
@@ -231,4 +232,57 @@ TEST_F(NuvCmdTest, StartUpLogsInAndTriesEachMissingDistributionListFiveTimes)
     EXPECT_EQ(2, server.Count("USER"));
     EXPECT_EQ(5, server.Count("SIZE /software/distributions.txt"));
     EXPECT_EQ(5, server.Count("SIZE /software/users/tester/distributions.txt"));
+}
+
+TEST_F(NuvCmdTest, TemplatesMakeAndExportPackagesFromTheServersCatalogue)
+{
+    const std::string served = Path("server");
+    WriteFile(served + "/software/distributions.txt",
+              "[Dist]\ndescription=Release line\npackagetype=zip\nfilelist=pdf/list.txt\n");
+    WriteFile(served + "/software/pdf/list.txt",
+              "[Alpha]\nversion=1.0.0\n[Alpha]\nversion=2.0.0\n[Beta]\nversion=1.0.0\n");
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(served, Path("ftp.log")));
+    testsupport::WriteServerDetails(Path(), server.Address(), testsupport::CFtpServer::kUser,
+                                    testsupport::CFtpServer::kPassword);
+    WriteFile(Path("in.ptf"), "<DISTRIBUTION>\nALIAS=pkg\nDISTRIB=Dist\nTESSOM_ROOT=/opt/r5\n"
+                              "<COMPONENTS>\n[Alpha]\nVERSION=1.0.0\n[Beta]\nVERSION=9.0.0\n"
+                              "<END COMPONENTS>\n");
+    WriteFile(Path("evil.ptf"), "<DISTRIBUTION>\nALIAS=../evil\nDISTRIB=Dist\n");
+    const std::string loading = "Opening Package: pkg\n\nReading Distribution Info   0%\r"
+                                "Reading Distribution Info 100%\r\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } steps[] = {
+        {{"-loadPTF", "in.ptf"}, 0,
+         loading + "Package in.ptf created\nThe requested version of the following components "
+                   "are no longer available on the server.\n\nBeta 9.0.0\n\nThey have "
+                   "therefore been set at the latest available version.\n\n"},
+        {{"-loadPTF", "in.ptf"}, 97,
+         "Error, cannot create Package from PTF as Package already exists with the same name\n" +
+             kCommandError},
+        {{"-loadPTF", "evil.ptf"}, 97,
+         CNUVFunctions::UnsafePackageNameMessage("../evil") + "Failed creating new package" +
+             kCommandError},
+        {{"-packages"}, 0,
+         "Packages\n--------\n\t01: pkg\n\n'*' indicates the currently installed package\n"},
+        {{"-makePTF", "pkg"}, 0, loading + "File created successfully"},
+        {{"-remove", "../pkg"}, 78,
+         CNUVFunctions::UnsafePackageNameMessage("../pkg") +
+             "Failed to removed package '../pkg', error 78\n" + kCommandError},
+        {{"-remove", "pkg"}, 0, "Package removed\n"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::PrintToString(s.args));
+        const ProgramRun run = testsupport::RunNuvCmd(s.args, Path());
+        EXPECT_EQ(s.exitCode, run.exitCode);
+        EXPECT_EQ(s.out, run.out);
+    }
+    const std::string written = ReadFile(Path("PTF/pkg.ptf"));
+    EXPECT_NE(std::string::npos, written.find("[Alpha]\nCOMPONENT=\nVERSION=1.0.0\n"));
+    EXPECT_NE(std::string::npos, written.find("[Beta]\nCOMPONENT=\nVERSION=1.0.0\n"));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("packages/pkg"))).exists());
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("evil"))).exists());
 }
