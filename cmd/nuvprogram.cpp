@@ -7,6 +7,8 @@
 #include "core/nuvfunctions.h"
 #include "core/operations/fileutils.h"
 #include "core/outputmodule.h"
+#include "core/packagefiles/deltapackage.h"
+#include "core/packagefiles/npfmaker.h"
 #include "core/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "core/textutil.h"
@@ -15,7 +17,6 @@
 #include <QProcess>
 #include <QString>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,12 +27,6 @@ constexpr int kVersionBuild = 21;
 
 const char kEULAFolder[] = "EULA";
 const char kEULAFile[] = "End_User_Licence_Agreement.txt";
-
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
 
 /// The file name without its folder and without the text from its last ".".
 std::string FileStem(const std::string& path)
@@ -93,9 +88,7 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
     case cmdcode::List: {
         if (name.empty())
             return CommandError(rc::NoPackageSpecified);
-        if (const int opened = OpenPackage(name); opened != rc::Success)
-            return ReportResult(opened, name);
-        return rc::Success;   // an open package without a component manager has nothing to do
+        return ListPackageUpdates(name);
     }
     case cmdcode::Packages:
         return ListPackages(installed);
@@ -105,15 +98,8 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
         return RemovePackage(name);
     case cmdcode::MakePTF:
         return MakeTemplate(name);
-    case cmdcode::MakeNPF: {
-        if (name.empty())
-            return rc::Success;
-        if (const int opened = OpenPackage(name); opened != rc::Success) {
-            NUVDisplay("Failed opening Package %s\n", name.c_str());
-            return ReportResult(opened, name);
-        }
-        return rc::Success;   // no current distribution: nothing to export
-    }
+    case cmdcode::MakeNPF:
+        return MakePortable(name);
     case cmdcode::LoadPTF:
         if (name.empty())
             return CommandError(rc::FailedOpeningPTF);
@@ -253,14 +239,6 @@ int CNUVProgram::OpenPackage(const std::string& name)
     return CNUVFunctions::Instance()->OpenPackage(name);
 }
 
-int CNUVProgram::NewPackageWizard(const std::string& name)
-{
-    (void)name;
-    return rc::NoDistributions;
-}
-
-int CNUVProgram::OptionsMenu() { return rc::NotImplemented; }
-
 int CNUVProgram::PackageFromTemplate(bool localFile, const std::string& file)
 {
     CPackageTemplate ptf(file, localFile);
@@ -306,14 +284,38 @@ void CNUVProgram::ReportMissingVersions(const CPackageTemplate& ptf)
                list.c_str());
 }
 
+int CNUVProgram::ListPackageUpdates(const std::string& name)
+{
+    if (const int opened = OpenPackage(name); opened != rc::Success)
+        return ReportResult(opened, name);
+    ListUpdates();
+    return rc::Success;
+}
+
+int CNUVProgram::MakePortable(const std::string& name)
+{
+    if (name.empty())
+        return rc::Success;
+    if (const int opened = OpenPackage(name); opened != rc::Success) {
+        NUVDisplay("Failed opening Package %s\n", name.c_str());
+        return ReportResult(opened, name);
+    }
+    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    if (!current || !current->GetComponentManager())
+        return rc::Success;   // nothing to export
+    CNPFMaker(current->GetComponentManager()).MakeNPF();
+    NUVDisplay("NPF file created\n");
+    return rc::Success;
+}
+
 int CNUVProgram::LoadDeltaPackage(const std::string& file)
 {
-    return PathExists(file) ? rc::NotImplemented : rc::PackageNotFound;
+    return CDeltaPackage::ApplyDPF(file);
 }
 
 int CNUVProgram::UnpackPortablePackage(const std::string& file)
 {
-    return PathExists(file) ? rc::NotImplemented : rc::FileDoesNotExist;
+    return CNPFMaker::LoadNPF(file);
 }
 
 int CNUVProgram::ReportResult(int code, const std::string& name)

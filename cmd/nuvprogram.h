@@ -61,6 +61,14 @@ public:
     /// The question loop of AcceptEULA alone.
     static int AskEULAAgreement(FILE* input);
 
+    /// The check of a server or proxy address typed in the options menu: a dotted IPv4
+    /// address (four numbers 0 to 255) or a host name (letters, digits and "-" in dot-separated
+    /// labels), either followed by ":port" (1 to 65535) or not.
+    static bool IsValidAddress(const std::string& address);
+    /// Printed when the input ends inside a dialogue that cannot finish without an answer.
+    static constexpr const char* kNoMoreInput =
+        "\nNo more input: the dialogue was cancelled and nothing was saved\n";
+
 private:
     CNUVProgram();
 
@@ -78,10 +86,33 @@ private:
     /// Lists the template's component versions the catalogue no longer has.
     static void ReportMissingVersions(const CPackageTemplate& ptf);
 
-    /// Calls into the dialogues and the package-file readers, one wrapper each; every one
-    /// returns a result code that the commands report.
+    // --- Console dialogues (consoledialogs.cpp) -------------------------------------------
+    // Answers are read from standard input one line at a time. The end of input in a question
+    // that only a specific answer ends cancels the dialogue: kNoMoreInput is printed, nothing
+    // is saved and the result is 98.
+
+    /// "-new": asks for the distribution, the installation folder and the components, and
+    /// creates the package. 0; 73 no distributions; 75 the name is taken (with a message);
+    /// 38 low disk space; 98 cancelled (a package made before the end of input is removed
+    /// again); otherwise the creation's or the state file's code.
     int NewPackageWizard(const std::string& name);
+    /// Lists the distributions and asks for one until a listed number is given: 1 to count;
+    /// 0 when the input ended first.
+    int ChooseDistribution();
+    /// The settings of the connection details and the options, with the passwords as "*".
+    static void ShowOptions();
+    /// "-setup": shows the settings and lets the user change them, then saves both files.
+    /// 0; 98 when the input ended inside the menu (nothing is saved).
     int OptionsMenu();
+    /// "-list" for the open package: each component with a newer version to fetch or install.
+    static void ListUpdates();
+    /// "-list": opens the package and prints its update listing.
+    int ListPackageUpdates(const std::string& name);
+    /// "-makeNPF": opens the package and writes its portable package file.
+    int MakePortable(const std::string& name);
+
+    /// Calls into the package-file readers, one wrapper each; every one returns a result code
+    /// that the commands report.
     int LoadDeltaPackage(const std::string& file);
     int UnpackPortablePackage(const std::string& file);
 
