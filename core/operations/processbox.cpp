@@ -228,6 +228,8 @@ void CProcessBox::SLOTReadSTDOutput()
         return;
     // Always read, so a child with much to say never blocks on a full pipe.
     const QByteArray data = m_pProcess->readAllStandardOutput();
+    if (m_pCapture)
+        m_pCapture->append(data.constData(), size_t(data.size()));
     if (!m_EchoOutput)
         return;
     NUVOutputModule* module = CNUVFunctions::Instance()->GetOutputModule();

@@ -24,6 +24,9 @@ public:
     void AddArgument(const std::string& argument);
     /// Milliseconds; -1 waits for ever.
     void SetTimeout(int milliseconds);
+    /// Appends everything the child writes to standard output to *sink as well (not owned;
+    /// must outlive Start).
+    void CaptureOutput(std::string* sink) { m_pCapture = sink; }
 
     /// Runs the child and waits in a nested event loop (the caller's events keep flowing).
     /// The program path is taken unquoted: a relative path with "/" is taken against the
@@ -57,4 +60,5 @@ private:
     std::unique_ptr<QProcess> m_pProcess;
     int m_ProcessTimeout = kDefaultTimeout;
     bool m_EchoOutput = false;
+    std::string* m_pCapture = nullptr;   // not owned
 };
