@@ -1,12 +1,766 @@
 #include "core/server/serverinterface.h"
 
+#include "core/nuvoptions.h"
+#include "core/server/connectiondetails.h"
+#include "core/server/curlmulti.h"
+#include "core/server/ntlm.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+#include "portability/systemenv.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// The program version the proxy sees in the user-agent line.
+constexpr int kVersionMajor = 2;
+constexpr int kVersionMinor = 0;
+constexpr int kVersionRevision = 21;
+
+std::string ComputerName()
+{
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0)
+        return std::string();
+    const std::string name = buffer;
+    return name.substr(0, name.find('.'));
+}
+
+/// %-encodes everything but unreserved characters and the bytes in keep.
+std::string Escape(const std::string& text, const char* keep)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' ||
+            (c != 0 && std::strchr(keep, c))) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+/// "ftp://server/%2F..." so that the server sees the absolute path in one RETR, however
+/// its log-in folder is set up.
+std::string FtpUrl(const std::string& server, const std::string& remotePath)
+{
+    if (!remotePath.empty() && remotePath[0] == '/')
+        return "ftp://" + server + "/%2F" + Escape(remotePath.substr(1), "/");
+    return "ftp://" + server + "/" + Escape(remotePath, "/");
+}
+
+/// The first bytes of the archives a component can be: Windows and self-extracting
+/// programs, gzip, zip, Linux programs and scripts.
+bool HasArchiveSignature(const char* data, size_t length)
+{
+    static const std::string kSignatures[] = {"MZ", "\x1F\x8B", "PK", "\x7F" "ELF", "#!"};
+    const std::string head(data, std::min<size_t>(length, 4));
+    for (const std::string& signature : kSignatures) {
+        if (head.compare(0, signature.size(), signature) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 ServerInterface* ServerInterface::Instance()
 {
     static ServerInterface instance;
     return &instance;
 }
 
-void ServerInterface::CloseConnections() {}
+ServerInterface::ServerInterface(CConnectionDetails* details)
+    : m_pDetails(details ? details : CConnectionDetails::Instance())
+{
+    NetTrace("Creating ServerInterface Object");
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    m_HostName = ComputerName();
+    NetTrace("HostName = %s", m_HostName.c_str());
+    m_InactivityTimer.setSingleShot(true);
+    connect(&m_InactivityTimer, &QTimer::timeout, this, &ServerInterface::SLOTWaitForTimeOut);
+    connect(this, &ServerInterface::ChangeOfState, this, &ServerInterface::SLOTSetConnectedState);
+}
 
-// No transfer engine yet: the tool works off-line.
-int ServerInterface::TestConnection() { return 1; }
+ServerInterface::~ServerInterface()
+{
+    NetTrace("Destroying ServerInterface Object");
+    EndTransfer();
+    DropTargetFile(true);
+    m_Ftp.reset();
+    m_Http.reset();
+    NetTraceClose();
+}
+
+CConnectionDetails& ServerInterface::Details() const { return *m_pDetails; }
+
+int ServerInterface::MapOutcome(int outcome)
+{
+    switch (outcome) {
+    case kAborted:
+        return ABORTED;
+    case kFailed:
+        return TRANSFER_FAILED;
+    case kTimedOut:
+        return TIMED_OUT;
+    default:
+        return NO_FTP_ERROR;
+    }
+}
+
+int ServerInterface::GetFile(const std::string& remotePath, const std::string& localDir,
+                             bool toMemory)
+{
+    NetTrace("ServerInterface::GetFile( %s )", remotePath.c_str());
+    if (m_Waiting) {
+        NetTrace("!!! a transfer is already running !!!");
+        return TRANSFER_FAILED;
+    }
+    m_LocalDir = localDir;
+    if (remotePath.empty()) {
+        m_DownloadComplete = true;
+        return NO_FILE_NAME;
+    }
+    m_RemotePath = remotePath;
+    m_DownloadComplete = false;
+    m_ToMemory = toMemory;
+    m_Rate = 0;
+    m_BytesDone = 0;
+    const int result = Details().UsesProxy() ? GetFileHttp() : GetFileFtp();
+    if (result != NO_FTP_ERROR) {
+        m_DownloadComplete = true;
+        return result;
+    }
+    return MapOutcome(WaitForJobs(false));
+}
+
+bool ServerInterface::PrepareTargetNames()
+{
+    m_DisplayName = BaseName(ToBackslashes(m_RemotePath));
+    m_LocalPath = JoinPath(m_LocalDir, m_DisplayName);
+    return QFile::exists(QFile::decodeName(m_LocalPath.c_str()));
+}
+
+bool ServerInterface::OpenTargetFile()
+{
+    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(m_LocalPath.c_str()));
+    if (m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return true;
+    NetTrace("Cannot create %s - %s", m_LocalPath.c_str(),
+             m_TargetFile->errorString().toLatin1().constData());
+    m_TargetFile.reset();
+    return false;
+}
+
+void ServerInterface::DropTargetFile(bool removeFromDisk)
+{
+    if (!m_TargetFile)
+        return;
+    m_TargetFile->close();
+    if (removeFromDisk)
+        m_TargetFile->remove();
+    m_TargetFile.reset();
+}
+
+void ServerInterface::CreateFTPInterface()
+{
+    NetTrace("ServerInterface::CreateFTPInterface()");
+    if (!m_Ftp)
+        m_Ftp = std::make_unique<CCurlMulti>(
+            [this](CURL* easy, CURLcode result) { OnTransferDone(easy, result); });
+}
+
+void ServerInterface::CreateHTTPInterface()
+{
+    NetTrace("ServerInterface::CreateHTTPInterface()");
+    if (!m_Http)
+        m_Http = std::make_unique<CCurlMulti>(
+            [this](CURL* easy, CURLcode result) { OnTransferDone(easy, result); });
+}
+
+CURL* ServerInterface::NewEasy()
+{
+    EndTransfer();
+    m_Easy = curl_easy_init();
+    if (!m_Easy)
+        return nullptr;
+    m_CurlError[0] = '\0';
+    curl_easy_setopt(m_Easy, CURLOPT_ERRORBUFFER, m_CurlError);
+    curl_easy_setopt(m_Easy, CURLOPT_NOSIGNAL, 1L);
+    // Only the configured proxy is ever used, never one from the environment.
+    curl_easy_setopt(m_Easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(m_Easy, CURLOPT_WRITEFUNCTION, &ServerInterface::OnBody);
+    curl_easy_setopt(m_Easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(m_Easy, CURLOPT_HEADERFUNCTION, &ServerInterface::OnHeader);
+    curl_easy_setopt(m_Easy, CURLOPT_HEADERDATA, this);
+    return m_Easy;
+}
+
+int ServerInterface::GetFileFtp()
+{
+    NetTrace("ServerInterface::GetFileFtp()");
+    if (Details().GetUserName().empty() || Details().GetServer().empty()) {
+        NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        return NO_CONNECTION_DETAILS;
+    }
+    CreateFTPInterface();
+    if (PrepareTargetNames()) {
+        if (!m_ToMemory) {
+            NetTrace("!!! FILE_ALREADY_EXISTS !!!");
+            return FILE_ALREADY_EXISTS;
+        }
+        QFile::remove(QFile::decodeName(m_LocalPath.c_str()));
+    }
+    DropTargetFile(false);
+    m_TextData.clear();
+    if (!m_ToMemory) {
+        NetTrace("Create File to copy to - %s", m_LocalPath.c_str());
+        if (!OpenTargetFile())
+            return TRANSFER_FAILED;
+    }
+    if (!StartFtp(FtpUrl(Details().GetServer(), m_RemotePath), false)) {
+        DropTargetFile(true);
+        return TRANSFER_FAILED;
+    }
+    NetTrace("get = %d", m_RequestId);
+    return NO_FTP_ERROR;
+}
+
+bool ServerInterface::StartFtp(const std::string& url, bool loginOnly)
+{
+    if (!NewEasy())
+        return false;
+    const CConnectionDetails& details = Details();
+    if (!m_FtpLoggedIn) {
+        NetTrace("ftpState != QFtp::LoggedIn - The current ftpState = %d", 0);
+        NetTrace("connectToHost = %d (%s)", m_RequestId + 1, details.GetServer().c_str());
+        NetTrace("login = %d user = %s password = %s", m_RequestId + 1,
+                 details.GetUserName().c_str(), details.GetPassword().c_str());
+    }
+    curl_easy_setopt(m_Easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(m_Easy, CURLOPT_USERNAME, details.GetUserName().c_str());
+    curl_easy_setopt(m_Easy, CURLOPT_PASSWORD, details.GetPassword().c_str());
+    curl_easy_setopt(m_Easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(m_Easy, CURLOPT_FTP_USE_EPSV, 0L);
+    if (loginOnly)
+        curl_easy_setopt(m_Easy, CURLOPT_NOBODY, 1L);
+    m_Kind = loginOnly ? Kind::FtpLogin : Kind::FtpGet;
+    ++m_RequestId;
+    m_Clock.start();
+    m_Active = m_Ftp.get();
+    if (m_Active->Add(m_Easy))
+        return true;
+    EndTransfer();
+    return false;
+}
+
+int ServerInterface::GetFileHttp()
+{
+    NetTrace("ServerInterface::GetFileHttp()");
+    int result = NO_FTP_ERROR;
+    if (Details().GetUserName().empty() || Details().GetServer().empty()) {
+        NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        result = NO_CONNECTION_DETAILS;
+    } else {
+        CreateHTTPInterface();
+        if (PrepareTargetNames()) {
+            NetTrace("!!! FILE_ALREADY_EXISTS !!!");
+            result = FILE_ALREADY_EXISTS;
+        }
+    }
+    if (result == NO_FTP_ERROR) {
+        DropTargetFile(false);
+        m_TextData.clear();
+        if (!m_ToMemory) {
+            NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
+            if (!OpenTargetFile())
+                result = TRANSFER_FAILED;
+        }
+    }
+    if (result == NO_FTP_ERROR) {
+        m_SentNewType1 = false;
+        m_SentNewType3 = false;
+        m_SentAgainPlain = false;
+        m_ProxyAnswered = false;
+        if (!NewEasy())
+            result = TRANSFER_FAILED;
+        else
+            result = SendHttpRequest();
+        if (result != NO_FTP_ERROR)
+            DropTargetFile(true);
+    }
+    if (result != NO_FTP_ERROR)
+        NetTrace("Error != ServerInterface::NO_FTP_ERROR - setting download as complete");
+    return result;
+}
+
+int ServerInterface::SendHttpRequest()
+{
+    const CConnectionDetails& details = Details();
+    // The proxy fetches the file over FTP itself, so the log-in travels in the request target.
+    const std::string target = "ftp://" + Escape(details.GetUserName(), "!$&'()*+,;=") + ":" +
+                               Escape(details.GetPassword(), "!$&'()*+,;=") + "@" +
+                               details.GetServer() + Escape(m_RemotePath, "/");
+    std::vector<std::string> lines = {
+        "host: " + details.GetServer(),
+        Format(64, "user-agent: Tessom-Install-Tool/%d.%d.%d", kVersionMajor, kVersionMinor,
+               kVersionRevision),
+        "Accept: */*",
+        "Cache-Control: no-cache",
+    };
+    std::string message;
+    if (!m_Type3.empty())
+        message = ntlm::Encode(m_Type3, ntlm::kType3TextBuffer);
+    else if (!m_Type1.empty())
+        message = ntlm::Encode(m_Type1, ntlm::kType1TextBuffer);
+    if (!message.empty()) {
+        lines.push_back("Proxy-Authorization: NTLM " + message);
+        lines.push_back("Authorization: NTLM " + message);
+        lines.push_back("Proxy-Connection: Keep-Alive");
+    }
+    curl_slist_free_all(m_RequestHeaders);
+    m_RequestHeaders = nullptr;
+    for (const std::string& line : lines)
+        m_RequestHeaders = curl_slist_append(m_RequestHeaders, line.c_str());
+
+    const std::string proxy = "http://" + details.GetProxyServer() + ":" +
+                              std::to_string(details.GetProxyPort()) + "/";
+    curl_easy_setopt(m_Easy, CURLOPT_URL, proxy.c_str());
+    curl_easy_setopt(m_Easy, CURLOPT_REQUEST_TARGET, target.c_str());
+    curl_easy_setopt(m_Easy, CURLOPT_HTTPHEADER, m_RequestHeaders);
+    curl_easy_setopt(m_Easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    m_Header.Clear();
+    m_Next = Next::Finish;
+    m_FileCorrupt = false;
+    m_FirstBlock = true;
+    m_Kind = Kind::HttpGet;
+    ++m_RequestId;
+    m_Clock.start();
+    m_Active = m_Http.get();
+    if (!m_Active->Add(m_Easy))
+        return TRANSFER_FAILED;
+    NetTrace("http get %s (id = %d)", m_RemotePath.c_str(), m_RequestId);
+    return NO_FTP_ERROR;
+}
+
+int ServerInterface::WaitForJobs(bool useLoginTimeout)
+{
+    NetTrace("WaitForJobs");
+    m_AbortOperation = false;
+    m_TimedOutOperation = false;
+    m_Waiting = true;
+    const int seconds = useLoginTimeout ? CNUVOptions::Instance()->m_nLoginTimeout
+                                        : Details().GetTransferTimeout();
+    if (!m_DownloadComplete) {
+        QEventLoop loop;
+        m_Loop = &loop;
+        m_InactivityTimer.start(std::max(1, seconds) * 1000);
+        loop.exec();
+        m_Loop = nullptr;
+    }
+    m_InactivityTimer.stop();
+    m_Waiting = false;
+
+    int outcome = kFinished;
+    if (m_AbortOperation) {
+        NetTrace("m_AbortOperation == true");
+        m_AbortOperation = false;
+        EndTransfer();
+        DropTargetFile(true);
+        outcome = kAborted;
+    }
+    if (m_TimedOutOperation) {
+        NetTrace("m_TimedOutOperation == true");
+        EndTransfer();
+        DropTargetFile(true);
+        CloseConnections(false);
+        m_TimedOutOperation = false;
+        outcome = kTimedOut;
+    }
+    if (m_Error) {
+        m_Error = false;
+        return kFailed;
+    }
+    return outcome;
+}
+
+void ServerInterface::EndTransfer()
+{
+    if (!m_Easy)
+        return;
+    if (m_Active)
+        m_Active->Remove(m_Easy);   // a transfer still running closes its connection
+    curl_easy_cleanup(m_Easy);
+    m_Easy = nullptr;
+    m_Active = nullptr;
+    m_Kind = Kind::None;
+    curl_slist_free_all(m_RequestHeaders);
+    m_RequestHeaders = nullptr;
+    m_DownloadComplete = true;
+}
+
+void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
+{
+    if (easy != m_Easy)
+        return;
+    m_Active->Remove(m_Easy);
+    if (m_Kind == Kind::HttpGet) {
+        FinishHttp(result);
+        return;
+    }
+    NetTrace("Finished %d", m_RequestId);
+    m_InactivityTimer.stop();
+    if (result != CURLE_OK) {
+        if (result == CURLE_LOGIN_DENIED || result == CURLE_COULDNT_CONNECT)
+            m_FtpLoggedIn = false;
+        FailTransfer(result);
+    } else if (m_TargetFile) {
+        NetTrace("Finished get=%s", m_RemotePath.c_str());
+        DropTargetFile(m_TargetFile->size() == 0);
+    }
+    NetTrace("END Finished %d", m_RequestId);
+    EndTransfer();
+    Complete("SLOTDoneFTP no pending commands");
+}
+
+void ServerInterface::FinishHttp(CURLcode result)
+{
+    if (result != CURLE_OK) {
+        FailTransfer(result);
+    } else if (m_Next == Next::SendAgain) {
+        if (SendHttpRequest() == NO_FTP_ERROR)
+            return;
+        FailTransfer(CURLE_FAILED_INIT);
+    } else if (m_Header.StatusCode() < 200 || m_Header.StatusCode() > 299) {
+        // A final answer that is not a success must not look like a (short) download.
+        m_ErrorString = Format(256, "HTTP status %d %s", m_Header.StatusCode(),
+                               m_Header.Reason().c_str());
+        NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+        m_Error = true;
+        DropTargetFile(true);
+    } else {
+        DropTargetFile(false);
+    }
+    EndTransfer();
+    Complete("SLOTDoneHTTP");
+}
+
+void ServerInterface::FailTransfer(CURLcode result)
+{
+    m_ErrorString = m_CurlError[0] ? m_CurlError : curl_easy_strerror(result);
+    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    m_Error = true;
+    DropTargetFile(true);
+}
+
+void ServerInterface::Complete(const char* why)
+{
+    m_DownloadComplete = true;
+    NetTrace("Signal EXIT from event loop ( %s )", why);
+    Q_EMIT DownloadCompleted();
+    if (m_Loop)
+        m_Loop->quit();
+}
+
+size_t ServerInterface::OnBody(char* data, size_t size, size_t count, void* self)
+{
+    const size_t length = size * count;
+    return static_cast<ServerInterface*>(self)->TakeBody(data, length) ? length : 0;
+}
+
+size_t ServerInterface::OnHeader(char* data, size_t size, size_t count, void* self)
+{
+    const size_t length = size * count;
+    return static_cast<ServerInterface*>(self)->TakeHeaderLine(std::string(data, length))
+               ? length
+               : 0;
+}
+
+bool ServerInterface::TakeBody(const char* data, size_t length)
+{
+    if (m_Kind == Kind::HttpGet) {
+        const int status = m_Header.StatusCode();
+        if (status < 200 || status > 298)
+            return true;   // the body of an answer that is not the file
+        NetTrace("SLOTReadyRead(%d bytes)", int(length));
+        if (m_ToMemory) {
+            m_TextData.append(data, length);
+        } else if (!m_FileCorrupt) {
+            if (m_FirstBlock && !HasArchiveSignature(data, length)) {
+                NetTrace("FileCorrupt = true");
+                m_FileCorrupt = true;
+            } else if (m_TargetFile) {
+                if (m_TargetFile->write(data, qint64(length)) != qint64(length))
+                    return false;
+                m_FirstBlock = false;
+            }
+        }
+    } else if (m_ToMemory) {
+        m_TextData.append(data, length);
+    } else if (m_TargetFile && m_TargetFile->write(data, qint64(length)) != qint64(length)) {
+        return false;   // a full disk ends the transfer as failed
+    }
+    m_BytesDone += int(length);
+    Progress();
+    return true;
+}
+
+bool ServerInterface::TakeHeaderLine(const std::string& line)
+{
+    if (m_Kind != Kind::HttpGet) {
+        // FTP server replies: 230 is the successful log-in.
+        if (line.compare(0, 3, "230") == 0 && !m_FtpLoggedIn) {
+            m_FtpLoggedIn = true;
+            NetTrace("STATE CHANGED - QFtp::LoggedIn, id = %d", m_RequestId);
+            Q_EMIT ChangeOfState(true);
+        }
+        Progress();
+        return true;
+    }
+    if (!m_ProxyAnswered) {
+        m_ProxyAnswered = true;
+        NetTrace("HTTP Connected");
+        Q_EMIT ChangeOfState(true);
+    }
+    Progress();
+    if (!m_Header.AddLine(line))
+        return true;
+    return OnHttpHeader();
+}
+
+bool ServerInterface::OnHttpHeader()
+{
+    const int status = m_Header.StatusCode();
+    NetTrace("::SLOTResponceHeaderReceived()");
+    NetTrace("%s", m_Header.Reason().c_str());
+    for (const std::string& key : m_Header.Keys())
+        NetTrace("\t%s", key.c_str());
+    NetTrace("HTTP status code %d", status);
+    if (status < 200)
+        return true;   // an interim answer; the real one follows
+    if (status <= 299) {
+        m_Next = Next::Finish;
+        return true;
+    }
+    if (status == 404) {
+        NetTrace("File not found %d", status);
+        return false;
+    }
+    if (status == 403) {
+        NetTrace("Access Forbidden %d", status);
+        return false;
+    }
+    if (status >= 400 && status <= 499) {
+        for (const char* key : {"www-authenticate", "proxy-authenticate"}) {
+            if (m_Header.Has(key)) {
+                NetTrace("%s", key);
+                return OnAuthentication(key);
+            }
+        }
+        NetTrace("HTTP: don't know whats going on(%s)", m_Header.Reason().c_str());
+        return false;
+    }
+    // Redirects and server errors get one more try; a second such answer ends the request.
+    m_Next = m_SentAgainPlain ? Next::Finish : Next::SendAgain;
+    m_SentAgainPlain = true;
+    return true;
+}
+
+bool ServerInterface::OnAuthentication(const std::string& key)
+{
+    const std::string value = m_Header.Value(key);
+    if (value == "NTLM") {
+        // An offer: the proxy has no exchange running on this connection. A request answers
+        // at most one offer, so refused credentials cannot loop.
+        if (m_SentNewType1) {
+            NetTrace("NTLM offer repeated - request aborted");
+            return false;
+        }
+        SetProxy1TypeMessage();
+        if (m_Type1.empty())
+            return false;
+        m_Type3.clear();
+        m_SentNewType1 = true;
+        m_Next = Next::SendAgain;
+        return true;
+    }
+    if (m_SentNewType3) {
+        NetTrace("NTLM challenge repeated - request aborted");
+        return false;
+    }
+    GetProxy2TypeMessage(value.size() > 5 ? value.substr(5) : std::string());
+    SetProxy3TypeMessage();
+    if (m_Type3.empty())
+        return false;
+    m_SentNewType3 = true;
+    m_Next = Next::SendAgain;
+    return true;
+}
+
+void ServerInterface::Progress()
+{
+    const qint64 elapsed = m_Clock.isValid() ? m_Clock.elapsed() : 0;
+    if (m_InactivityTimer.isActive())
+        m_InactivityTimer.start();   // inactivity only: every sign of life restarts it
+    if (elapsed >= 1) {
+        const qint64 bytes = m_TargetFile ? m_TargetFile->pos() : qint64(m_TextData.size());
+        m_Rate = float(double(bytes) / (double(elapsed) * 0.001));
+    }
+    curl_off_t total = -1;
+    if (m_Easy)
+        curl_easy_getinfo(m_Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+    if (m_Kind == Kind::FtpGet)
+        NetTrace("Got Data = %d", m_BytesDone);
+    Q_EMIT ProgressReport(QString::fromLatin1(m_DisplayName.c_str()), m_BytesDone,
+                          total > 0 ? int(std::min<curl_off_t>(total, INT32_MAX)) : 0, m_Rate);
+}
+
+void ServerInterface::SetProxy1TypeMessage()
+{
+    NetTrace("::SetProxy1TypeMessage()");
+    m_Type1.clear();
+    if (Details().GetProxyUsername().empty() || Details().GetProxyDomain().empty())
+        return;
+    m_Type1 = ntlm::Type1Message(m_HostName, Details().GetProxyDomain());
+}
+
+void ServerInterface::GetProxy2TypeMessage(const std::string& challenge)
+{
+    NetTrace("::GetProxy2TypeMessage()");
+    if (!ntlm::Type2Challenge(challenge, &m_Challenge))
+        NetTrace("The challenge does not decode; a zero challenge is used");
+}
+
+void ServerInterface::SetProxy3TypeMessage()
+{
+    NetTrace("::SetProxy3TypeMessage()");
+    m_Type3.clear();
+    const CConnectionDetails& details = Details();
+    if (details.GetProxyUsername().empty())
+        return;
+    ntlm::Hash lm = details.GetLMHash();
+    ntlm::Hash nt = details.GetNTHash();
+    if (lm[0] == 0 && nt[0] == 0) {
+        const std::string password = details.GetProxyPassword().substr(0, ntlm::kMaxPassword);
+        lm = ntlm::LmHash(password);
+        nt = ntlm::NtHash(password);
+    }
+    m_Type3 = ntlm::Type3Message(details.GetProxyDomain(), details.GetProxyUsername(),
+                                 m_HostName, lm, nt, m_Challenge);
+}
+
+int ServerInterface::TestConnection()
+{
+    NetTrace("ServerInterface::TestConnection()");
+    if (m_Waiting) {
+        NetTrace("!!! a transfer is already running !!!");
+        return TRANSFER_FAILED;
+    }
+    m_DownloadComplete = false;
+    int result = NO_CONNECTION_DETAILS;
+    if (Details().GetUserName().empty() || Details().GetServer().empty()) {
+        NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        m_CanConnect = false;
+    } else {
+        result = Details().UsesProxy() ? TestConnectionHTTP() : TestConnectionFTP();
+        m_CanConnect = result == NO_FTP_ERROR;
+    }
+    NetTrace("!!! m_CanConnect = %s : Error = %d !!!", m_CanConnect ? "true" : "false", result);
+    CloseConnections(m_CanConnect);
+    return result;
+}
+
+int ServerInterface::TestConnectionFTP()
+{
+    NetTrace("ServerInterface::TestConnectionFTP()");
+    CreateFTPInterface();
+    NetTrace("Following Commands are being queued");
+    NetTrace("\t%d: connectToHost - (%s)", m_RequestId + 1, Details().GetServer().c_str());
+    NetTrace("\t%d: login (%s:%s)", m_RequestId + 1, Details().GetUserName().c_str(),
+             Details().GetPassword().c_str());
+    DropTargetFile(false);
+    m_DisplayName.clear();
+    m_DownloadComplete = false;
+    if (!StartFtp("ftp://" + Details().GetServer() + "/", true)) {
+        m_LastError = TRANSFER_FAILED;
+        return m_LastError;
+    }
+    m_LastError = MapOutcome(WaitForJobs(true));
+    return m_LastError;
+}
+
+int ServerInterface::TestConnectionHTTP()
+{
+    NetTrace("ServerInterface::TestConnectionHTTP()");
+    CreateHTTPInterface();
+    return GetFile(kConnectionTestPath, CSystemEnv::Instance().WorkingDir(), true);
+}
+
+bool ServerInterface::IsConnected() const
+{
+    NetTrace("ServerInterface::IsConnected() = %s", m_CanConnect ? "true" : "false");
+    return m_CanConnect;
+}
+
+void ServerInterface::Abort()
+{
+    NetTrace("!!! Signal EXIT from event loop ( Abort ) !!!");
+    m_AbortOperation = true;
+    if (m_Loop)
+        m_Loop->quit();
+}
+
+int ServerInterface::SetOffline()
+{
+    Q_EMIT ChangeOfState(false);
+    CloseConnections(false);
+    return NO_FTP_ERROR;
+}
+
+int ServerInterface::CloseConnections(bool wait)
+{
+    if (m_Waiting) {
+        // Called from a slot inside a wait: the connections are in use by curl right now.
+        NetTrace("ServerInterface::CloseConnections - ignored during a transfer");
+        return m_LastError;
+    }
+    EndTransfer();
+    if (m_Ftp) {
+        NetTrace("ServerInterface::CloseConnections - close ftp connection");
+        m_Ftp.reset();   // curl logs out of a cached connection and closes it
+        NetTrace("Destroyed QFTP object");
+    }
+    if (m_Http) {
+        NetTrace("ServerInterface::CloseConnections - close http connection");
+        m_Http.reset();
+        NetTrace("Destroyed QHTTP object");
+    }
+    m_FtpLoggedIn = false;
+    if (wait)
+        m_LastError = NO_FTP_ERROR;   // closing completes before the call returns
+    return m_LastError;
+}
+
+void ServerInterface::SLOTWaitForTimeOut()
+{
+    NetTrace("SLOTWaitForTimeOut()");
+    NetTrace("ClearPendingCommands");
+    NetTrace("%s", m_Kind == Kind::HttpGet ? "HTTP Abort sent" : "FTP Abort sent");
+    m_TimedOutOperation = true;
+    m_Error = true;
+    if (m_Loop)
+        m_Loop->quit();
+}
+
+void ServerInterface::SLOTSetConnectedState(bool Online) { m_CanConnect = Online; }
+

@@ -1,18 +1,176 @@
 #pragma once
 
-#include <QObject>
+#include "core/server/responseheader.h"
 
-/// The one way to reach the installation server. Process-wide; created on first use.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+class CConnectionDetails;
+class CCurlMulti;
+class QEventLoop;
+class QFile;
+
+/// The one way to reach the installation server: single files over FTP, or over HTTP
+/// through the configured proxy (with NTLM proxy authentication), into a file or into memory.
+/// Every blocking call runs a nested event loop on the calling thread until the transfer ends,
+/// the inactivity time-out fires or Abort is called; nothing runs on other threads.
+/// Process-wide; created on first use.
 class ServerInterface : public QObject {
     Q_OBJECT
 public:
-    static ServerInterface* Instance();
+    /// Result codes of the transfer operations; callers treat every non-zero one as failure.
+    enum : int {
+        NO_FTP_ERROR = 0,
+        NO_CONNECTION_DETAILS = 1,   // user name or server empty; nothing is sent
+        NO_FILE_NAME = 7,            // empty remote path
+        FILE_ALREADY_EXISTS = 8,     // the local target exists (left untouched)
+        TIMED_OUT = 9,
+        TRANSFER_FAILED = 10,        // also a time-out, a refused log-in or a busy engine
+        ABORTED = 11,
+    };
 
-    /// Closes open FTP and HTTP connections.
-    void CloseConnections();
-    /// Logs in to the server with the current connection details. 0 when it answers.
+    static constexpr const char* kMemoryTempFile = "NUV2_TempFTPFile.temp";
+    static constexpr const char* kConnectionTestPath = "/software/distributions.txt";
+
+    static ServerInterface* Instance();
+    /// An engine of its own over the given details; the programs use Instance().
+    explicit ServerInterface(CConnectionDetails* details = nullptr);
+    ~ServerInterface() override;
+
+    /// Fetches remotePath (below the server root, "/" separated) into localDir/base name, or
+    /// into memory (GetFileTextData). 0, 1, 7, 8, 10 or 11. A failed, aborted or timed-out
+    /// transfer leaves no file behind; an FTP download of an empty file leaves none either.
+    /// Spins an event loop; a call made from inside that loop gets 10.
+    int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory);
+    /// The text of the last memory-mode download.
+    std::string GetFileTextData() const { return m_TextData; }
+    /// Logs in with the current details (FTP), or fetches the distribution list through the
+    /// proxy into memory, then closes the connections. 0 when the server answers.
     int TestConnection();
+    /// Whether the last test or log-in succeeded.
+    bool IsConnected() const;
+    /// Ends the running wait; its transfer fails with 11 and leaves no file. Safe from slots
+    /// that run inside the wait.
+    void Abort();
+    /// Drops every connection and announces the off-line state. 0.
+    int SetOffline();
+    int GetLastError() const { return m_LastError; }
+    /// Closes the open FTP and HTTP connections. Returns the last error code.
+    int CloseConnections(bool wait = false);
+
+    /// curl's words for the last failure.
+    const std::string& GetErrorString() const { return m_ErrorString; }
+    /// The last file body through the proxy had no archive signature, so none was written.
+    bool IsFileCorrupt() const { return m_FileCorrupt; }
+    /// This computer's name as sent in NTLM messages.
+    const std::string& GetHostName() const { return m_HostName; }
+
+Q_SIGNALS:
+    void ProgressReport(QString Name, int Done, int Total, float Rate);
+    void DownloadCompleted();
+    void ChangeOfState(bool Online);
+
+public Q_SLOTS:
+    void SLOTWaitForTimeOut();
+    void SLOTSetConnectedState(bool Online);
 
 private:
-    ServerInterface() = default;
+    enum class Kind { None, FtpGet, FtpLogin, HttpGet };
+    /// What follows the end of the current HTTP response.
+    enum class Next { Finish, SendAgain };
+    /// Raw outcomes of a wait.
+    enum { kFinished = 0, kAborted = 1, kFailed = 2, kTimedOut = 3 };
+
+    CConnectionDetails& Details() const;
+    int GetFileFtp();
+    int GetFileHttp();
+    int TestConnectionFTP();
+    int TestConnectionHTTP();
+    /// Waits for the running transfer; the log-in time-out or the file-transfer time-out.
+    int WaitForJobs(bool useLoginTimeout);
+    static int MapOutcome(int outcome);
+
+    void CreateFTPInterface();
+    void CreateHTTPInterface();
+    /// Display name and local path for m_RemotePath; true when the local file exists.
+    bool PrepareTargetNames();
+    bool OpenTargetFile();
+    void DropTargetFile(bool removeFromDisk);
+    CURL* NewEasy();
+    bool StartFtp(const std::string& url, bool loginOnly);
+    int SendHttpRequest();
+    /// Stops the running transfer, if any, and frees its handle.
+    void EndTransfer();
+    void OnTransferDone(CURL* easy, CURLcode result);
+    void FinishHttp(CURLcode result);
+    void FailTransfer(CURLcode result);
+    void Complete(const char* why);
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* self);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self);
+    bool TakeBody(const char* data, size_t length);
+    bool TakeHeaderLine(const std::string& line);
+    /// Decides what the finished header of an HTTP response asks for; false aborts.
+    bool OnHttpHeader();
+    bool OnAuthentication(const std::string& key);
+    void Progress();
+
+    void SetProxy1TypeMessage();
+    void GetProxy2TypeMessage(const std::string& challenge);
+    void SetProxy3TypeMessage();
+
+    CConnectionDetails* m_pDetails;
+    std::unique_ptr<CCurlMulti> m_Ftp;    // the FTP client, with its cached log-in
+    std::unique_ptr<CCurlMulti> m_Http;   // the HTTP client, with its proxy connection
+    CCurlMulti* m_Active = nullptr;       // the client running m_Easy
+    CURL* m_Easy = nullptr;               // the running transfer, owned
+    curl_slist* m_RequestHeaders = nullptr;
+    char m_CurlError[CURL_ERROR_SIZE] = {};
+    Kind m_Kind = Kind::None;
+    std::unique_ptr<QFile> m_TargetFile;
+    std::string m_LocalPath;
+    QElapsedTimer m_Clock;
+    QTimer m_InactivityTimer;
+    QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
+
+    int m_BytesDone = 0;
+    float m_Rate = 0;
+    std::string m_TextData;
+    std::string m_DisplayName;
+    std::string m_HostName;
+    std::string m_RemotePath;
+    std::string m_LocalDir;
+    std::string m_ErrorString;
+    bool m_ToMemory = false;
+    bool m_DownloadComplete = false;
+    bool m_AbortOperation = false;
+    bool m_Error = false;
+    bool m_TimedOutOperation = false;
+    bool m_FileCorrupt = false;
+    bool m_FirstBlock = false;
+    bool m_CanConnect = false;
+    bool m_Waiting = false;
+    bool m_FtpLoggedIn = false;
+    int m_LastError = 0;
+    int m_RequestId = 0;
+
+    // The current HTTP request.
+    CResponseHeader m_Header;
+    Next m_Next = Next::Finish;
+    bool m_ProxyAnswered = false;
+    bool m_SentNewType1 = false;   // this request already answered an offer
+    bool m_SentNewType3 = false;   // this request already answered a challenge
+    bool m_SentAgainPlain = false;
+
+    // NTLM messages; the current type-3 goes on every later request through the proxy.
+    std::string m_Type1;
+    std::string m_Challenge;
+    std::string m_Type3;
 };

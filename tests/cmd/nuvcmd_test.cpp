@@ -1,5 +1,6 @@
 // NUV_CMD as users run it: the real program in a fresh working folder per test.
 #include "core/server/connectiondetails.h"
+#include "support/ftpserver.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -210,4 +211,18 @@ TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
         EXPECT_EQ(87, run.exitCode);
         EXPECT_EQ(c.out, run.out);
     }
+}
+
+TEST_F(NuvCmdTest, StartUpLogsInToAReachableServer)
+{
+    QDir().mkpath(QString::fromStdString(Path("server/software")));
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(Path("server"), Path("ftp.log")));
+    testsupport::WriteServerDetails(Path(), server.Address(), testsupport::CFtpServer::kUser,
+                                    testsupport::CFtpServer::kPassword);
+    const ProgramRun run = testsupport::RunNuvCmd({"-v"}, Path());
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ("NUV_CMD 2.0.21\n", run.out);   // a personal log-in: no warning
+    EXPECT_EQ(1, server.Count("USER"));
+    EXPECT_EQ(1, server.Count("PASS"));
 }

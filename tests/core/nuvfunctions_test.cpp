@@ -3,6 +3,7 @@
 #include "core/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "core/trace.h"
+#include "support/coreapp.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -24,18 +25,7 @@ void MakeFolder(const std::string& path) { ASSERT_TRUE(QDir().mkpath(QString::fr
 /// Every test runs in a fresh folder with the debug trace on, so trace lines can be checked.
 class FacadeTest : public testsupport::TempDirTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        // The connection test runs the transfer engine's event loop.
-        static int argc = 1;
-        static char name[] = "nuvfunctions_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            s_App = std::make_unique<QCoreApplication>(argc, argv);
-    }
-
-    // Qt's own globals are gone by the time static objects are destroyed.
-    static void TearDownTestSuite() { s_App.reset(); }
+    static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
 
     void SetUp() override
     {
@@ -60,10 +50,7 @@ protected:
     }
 
     CNUVFunctions* m_Nuv = CNUVFunctions::Instance();
-    static std::unique_ptr<QCoreApplication> s_App;
 };
-
-std::unique_ptr<QCoreApplication> FacadeTest::s_App;
 
 }  // namespace
 

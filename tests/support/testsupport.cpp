@@ -103,10 +103,19 @@ int FreeLoopbackPort()
 
 void WriteUnreachableServerDetails(const std::string& workingDir)
 {
+    WriteServerDetails(workingDir, "127.0.0.1:" + std::to_string(FreeLoopbackPort()), "genacct1",
+                       "harbour");
+}
+
+void WriteServerDetails(const std::string& workingDir, const std::string& server,
+                        const std::string& user, const std::string& password,
+                        const std::string& proxy, int proxyPort, const std::string& proxyUser,
+                        const std::string& proxyPassword)
+{
     // Nine zero-filled 256-byte records: user, password, server, proxy server, proxy port,
     // proxy user, proxy password, proxy domain, transfer time-out.
-    const std::string records[9] = {"genacct1", "harbour",
-        "127.0.0.1:" + std::to_string(FreeLoopbackPort()), "", "80", "", "", "", "15"};
+    const std::string records[9] = {user, password, server, proxy, std::to_string(proxyPort),
+                                    proxyUser, proxyPassword, "", "15"};
     std::string content;
     for (const std::string& record : records) {
         std::string block(256, '\0');

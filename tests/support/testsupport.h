@@ -62,4 +62,12 @@ int FreeLoopbackPort();
 /// port nobody listens on, so start-up decides "off-line" at once without leaving the machine.
 void WriteUnreachableServerDetails(const std::string& workingDir);
 
+/// Writes workingDir/packages/Details.data for the given server and log-in, and optionally a
+/// proxy with its log-in (domain empty, transfer time-out 15 s).
+void WriteServerDetails(const std::string& workingDir, const std::string& server,
+                        const std::string& user, const std::string& password,
+                        const std::string& proxy = std::string(), int proxyPort = 80,
+                        const std::string& proxyUser = std::string(),
+                        const std::string& proxyPassword = std::string());
+
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include "core/resultcodes.h"
 #include "core/trace.h"
+#include "support/coreapp.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -16,16 +17,7 @@ namespace {
 
 class ComponentScriptParserTest : public TempDirTest {
 protected:
-    // exec waits in the process runner's nested event loop, which needs an application.
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "componentscriptparser_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            s_App = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    static void TearDownTestSuite() { s_App.reset(); }
+    static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
 
     void SetUp() override
     {
@@ -55,10 +47,7 @@ protected:
     }
 
     static constexpr const char* kScript = "cache/Linux/comp/installer/comp/comp_install.scr";
-    static std::unique_ptr<QCoreApplication> s_App;
 };
-
-std::unique_ptr<QCoreApplication> ComponentScriptParserTest::s_App;
 
 bool IsDir(const std::string& path)
 {

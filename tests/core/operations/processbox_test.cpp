@@ -2,6 +2,7 @@
 
 #include "core/resultcodes.h"
 #include "core/trace.h"
+#include "support/coreapp.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>
@@ -18,17 +19,7 @@ namespace {
 
 class ProcessBoxTest : public TempDirTest {
 protected:
-    // The runner spins a nested event loop, which needs an application object, as the
-    // programs always have one.
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "processbox_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            s_App = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    static void TearDownTestSuite() { s_App.reset(); }
+    static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
 
     void SetUp() override
     {
@@ -48,10 +39,7 @@ protected:
         return TraceText().find("]:" + message + "\n") != std::string::npos;
     }
 
-    static std::unique_ptr<QCoreApplication> s_App;
 };
-
-std::unique_ptr<QCoreApplication> ProcessBoxTest::s_App;
 
 int RunShell(const std::string& workingDir, const std::string& script, bool echo = false,
              int timeout = CProcessBox::kDefaultTimeout)

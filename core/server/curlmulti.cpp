@@ -1,0 +1,145 @@
+#include "core/server/curlmulti.h"
+
+#include "core/trace.h"
+
+#include <QSocketNotifier>
+
+#include <vector>
+
+namespace {
+
+/// The two notifiers of one curl socket.
+class CSocketWatch : public QObject {
+public:
+    CSocketWatch(curl_socket_t socket, QObject* parent)
+        : QObject(parent), m_Read(qintptr(socket), QSocketNotifier::Read, this),
+          m_Write(qintptr(socket), QSocketNotifier::Write, this)
+    {
+    }
+    void Watch(int what)
+    {
+        m_Read.setEnabled(what == CURL_POLL_IN || what == CURL_POLL_INOUT);
+        m_Write.setEnabled(what == CURL_POLL_OUT || what == CURL_POLL_INOUT);
+    }
+
+    QSocketNotifier m_Read;
+    QSocketNotifier m_Write;
+};
+
+}  // namespace
+
+CCurlMulti::CCurlMulti(DoneHandler onDone) : m_OnDone(std::move(onDone))
+{
+    m_Multi = curl_multi_init();
+    m_Timer.setSingleShot(true);
+    QObject::connect(&m_Timer, &QTimer::timeout, this,
+                     [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
+    if (!m_Multi)
+        return;
+    curl_multi_setopt(m_Multi, CURLMOPT_SOCKETFUNCTION, &CCurlMulti::OnSocket);
+    curl_multi_setopt(m_Multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_Multi, CURLMOPT_TIMERFUNCTION, &CCurlMulti::OnTimer);
+    curl_multi_setopt(m_Multi, CURLMOPT_TIMERDATA, this);
+}
+
+CCurlMulti::~CCurlMulti()
+{
+    m_Timer.stop();
+    if (m_Multi)
+        curl_multi_cleanup(m_Multi);   // closes the cached connections
+    m_OnDone = nullptr;
+}
+
+bool CCurlMulti::Add(CURL* easy)
+{
+    if (!m_Multi)
+        return false;
+    const CURLMcode code = curl_multi_add_handle(m_Multi, easy);
+    if (code != CURLM_OK) {
+        NetTrace("curl_multi_add_handle failed: %s", curl_multi_strerror(code));
+        return false;
+    }
+    return true;   // curl asks for a zero time-out, which starts the transfer from the loop
+}
+
+void CCurlMulti::Remove(CURL* easy)
+{
+    if (!m_Multi || !easy)
+        return;
+    const CURLMcode code = curl_multi_remove_handle(m_Multi, easy);
+    if (code != CURLM_OK)
+        NetTrace("curl_multi_remove_handle failed: %s", curl_multi_strerror(code));
+}
+
+int CCurlMulti::OnSocket(CURL*, curl_socket_t socket, int what, void* self, void* watch)
+{
+    static_cast<CCurlMulti*>(self)->UpdateWatch(socket, what, watch);
+    return 0;
+}
+
+void CCurlMulti::UpdateWatch(curl_socket_t socket, int what, void* context)
+{
+    auto* watch = static_cast<CSocketWatch*>(context);
+    if (what == CURL_POLL_REMOVE) {
+        if (watch) {
+            // The removal may come from inside this watch's own notifier slot.
+            watch->Watch(0);
+            watch->deleteLater();   // curl forgets the socket's context itself
+        }
+        return;
+    }
+    if (!watch) {
+        watch = new CSocketWatch(socket, this);   // owned by this object, freed on removal
+        QObject::connect(&watch->m_Read, &QSocketNotifier::activated, this,
+                         [this, socket] { Act(socket, CURL_CSELECT_IN); });
+        QObject::connect(&watch->m_Write, &QSocketNotifier::activated, this,
+                         [this, socket] { Act(socket, CURL_CSELECT_OUT); });
+        curl_multi_assign(m_Multi, socket, watch);
+    }
+    watch->Watch(what);
+}
+
+int CCurlMulti::OnTimer(CURLM*, long timeoutMs, void* self)
+{
+    QTimer& timer = static_cast<CCurlMulti*>(self)->m_Timer;
+    if (timeoutMs < 0)
+        timer.stop();
+    else
+        timer.start(int(timeoutMs));   // a new value replaces the old one
+    return 0;
+}
+
+void CCurlMulti::Act(curl_socket_t socket, int events)
+{
+    if (!m_Multi)
+        return;
+    if (m_InCurl) {
+        // A slot run from inside curl spun an event loop; curl cannot be entered again.
+        // The notifiers are level-triggered and the timer is restarted, so nothing is lost.
+        if (socket == CURL_SOCKET_TIMEOUT)
+            m_Timer.start(0);
+        return;
+    }
+    int running = 0;
+    m_InCurl = true;
+    const CURLMcode code = curl_multi_socket_action(m_Multi, socket, events, &running);
+    m_InCurl = false;
+    if (code != CURLM_OK)
+        NetTrace("curl_multi_socket_action failed: %s", curl_multi_strerror(code));
+    ReportFinished();
+}
+
+void CCurlMulti::ReportFinished()
+{
+    // Copy first: the handler may remove and add handles, which ends curl's message list.
+    std::vector<std::pair<CURL*, CURLcode>> finished;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_Multi, &left)) {
+        if (message->msg == CURLMSG_DONE)
+            finished.emplace_back(message->easy_handle, message->data.result);
+    }
+    for (const auto& [easy, result] : finished) {
+        if (m_OnDone)
+            m_OnDone(easy, result);
+    }
+}

@@ -1,0 +1,2 @@
+profile.name=sample
+profile.inherits=default

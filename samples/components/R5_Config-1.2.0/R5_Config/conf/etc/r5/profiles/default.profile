@@ -1,0 +1,4 @@
+# default R5 profile
+profile.name=default
+profile.locale=en_GB
+profile.timeout.seconds=30

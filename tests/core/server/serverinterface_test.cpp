@@ -1,0 +1,269 @@
+#include "core/server/serverinterface.h"
+
+#include "core/nuvoptions.h"
+#include "core/server/connectiondetails.h"
+#include "support/coreapp.h"
+#include "support/ftpserver.h"
+#include "support/scriptedpeer.h"
+#include "support/squidproxy.h"
+#include "support/testsupport.h"
+
+#include <QTemporaryDir>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using testsupport::CFtpServer;
+using testsupport::Exists;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+std::string ArchiveBytes(size_t size)
+{
+    std::string data = "PK\x03\x04";
+    for (size_t i = data.size(); i < size; ++i)
+        data += char((i * 7 + i / 251) & 0xFF);
+    return data;
+}
+
+/// The text file, the archive, and two archives that misbehave on purpose.
+struct Fixture {
+    QTemporaryDir root;
+    std::string log;
+    CFtpServer server;
+    const std::string text = "line one\nline two\n";
+    const std::string archive = ArchiveBytes(300000);
+    const std::string slow = ArchiveBytes(4000);
+};
+
+class ServerInterfaceTest : public testsupport::TempDirTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        testsupport::EnsureCoreApplication();
+        s_Fixture = new Fixture;
+        const std::string root = s_Fixture->root.path().toStdString() + "/served";
+        WriteFile(root + "/software/distributions.txt", s_Fixture->text);
+        WriteFile(root + "/software/comp.zip", s_Fixture->archive);
+        WriteFile(root + "/software/stall.zip", s_Fixture->archive);
+        WriteFile(root + "/software/slow.zip", s_Fixture->slow);
+        s_Fixture->log = s_Fixture->root.path().toStdString() + "/commands.log";
+        CFtpServer::Options options;
+        options.stallFile = "stall.zip";
+        options.trickleFile = "slow.zip";
+        options.trickleBlocks = 8;
+        options.tricklePauseMs = 300;   // 2.4 s in all, each pause well below the 1 s time-out
+        ASSERT_TRUE(s_Fixture->server.Start(root, s_Fixture->log, options));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_Fixture;
+        s_Fixture = nullptr;
+    }
+
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        ASSERT_NE(nullptr, s_Fixture);
+        m_Details.SetUserName(CFtpServer::kUser);
+        m_Details.SetPassword(CFtpServer::kPassword);
+        m_Details.SetServer(Server().Address());
+        m_Details.SetTransferTimeout(1);
+        CNUVOptions::Instance()->m_nLoginTimeout = 5;
+        Server().ClearLog();
+    }
+
+    static CFtpServer& Server() { return s_Fixture->server; }
+
+    static Fixture* s_Fixture;
+    CConnectionDetails m_Details;
+};
+
+Fixture* ServerInterfaceTest::s_Fixture = nullptr;
+
+struct Progress {
+    int reports = 0;
+    int lastDone = 0;
+    int lastTotal = 0;
+    QString name;
+};
+
+TEST_F(ServerInterfaceTest, FileModeStoresTheArchiveAndReportsProgress)
+{
+    ServerInterface engine(&m_Details);
+    Progress progress;
+    QObject::connect(&engine, &ServerInterface::ProgressReport,
+                     [&](QString name, int done, int total, float) {
+                         ++progress.reports;
+                         progress.lastDone = done;
+                         progress.lastTotal = total;
+                         progress.name = name;
+                     });
+    int completed = 0;
+    QObject::connect(&engine, &ServerInterface::DownloadCompleted, [&] { ++completed; });
+
+    ASSERT_EQ(ServerInterface::NO_FTP_ERROR, engine.GetFile("/software/comp.zip", Path(), false));
+    EXPECT_EQ(s_Fixture->archive, ReadFile(Path("comp.zip")));
+    EXPECT_GT(progress.reports, 1);
+    EXPECT_EQ(int(s_Fixture->archive.size()), progress.lastDone);
+    EXPECT_EQ(int(s_Fixture->archive.size()), progress.lastTotal);
+    EXPECT_EQ("comp.zip", progress.name);
+    EXPECT_EQ(1, completed);
+    EXPECT_TRUE(engine.IsConnected());   // the log-in announced the on-line state
+    EXPECT_EQ(1, Server().Count("RETR"));
+    EXPECT_NE(std::string::npos, ReadFile(s_Fixture->log).find("RETR /software/comp.zip\n"));
+}
+
+TEST_F(ServerInterfaceTest, MemoryModeKeepsTheTextAndNoFile)
+{
+    ServerInterface engine(&m_Details);
+    ASSERT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(s_Fixture->text, engine.GetFileTextData());
+    EXPECT_FALSE(Exists(Path("distributions.txt")));
+    EXPECT_FALSE(Exists(Path(ServerInterface::kMemoryTempFile)));
+}
+
+TEST_F(ServerInterfaceTest, TwoDownloadsShareOneLogIn)
+{
+    ServerInterface engine(&m_Details);
+    ASSERT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    ASSERT_EQ(0, engine.GetFile("/software/comp.zip", Path(), false));
+    EXPECT_EQ(1, Server().Count("USER"));
+    EXPECT_EQ(1, Server().Count("PASS"));
+    EXPECT_EQ(2, Server().Count("RETR"));
+
+    engine.CloseConnections();
+    ASSERT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(2, Server().Count("USER"));   // closing really dropped the log-in
+}
+
+TEST_F(ServerInterfaceTest, RefusedRequestsSendNothing)
+{
+    WriteFile(Path("comp.zip"), "mine");
+    struct Case {
+        const char* name;
+        const char* user;
+        const char* server;
+        const char* path;
+        int code;
+    };
+    const Case cases[] = {
+        {"empty path", "tester", "s", "", ServerInterface::NO_FILE_NAME},
+        {"target exists", "tester", "s", "/software/comp.zip",
+         ServerInterface::FILE_ALREADY_EXISTS},
+        {"no user", "", "s", "/software/comp.zip", ServerInterface::NO_CONNECTION_DETAILS},
+        {"no server", "tester", "", "/software/x.zip", ServerInterface::NO_CONNECTION_DETAILS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_Details.SetUserName(c.user);
+        m_Details.SetServer(*c.server ? Server().Address() : std::string());
+        ServerInterface engine(&m_Details);
+        EXPECT_EQ(c.code, engine.GetFile(c.path, Path(), false));
+    }
+    EXPECT_EQ("mine", ReadFile(Path("comp.zip")));
+    EXPECT_FALSE(Exists(Path("x.zip")));
+    EXPECT_TRUE(Server().Commands().empty());
+}
+
+TEST_F(ServerInterfaceTest, MissingRemoteFileFailsWithoutLeavingAFile)
+{
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
+              engine.GetFile("/software/missing.zip", Path(), false));
+    EXPECT_FALSE(Exists(Path("missing.zip")));
+    EXPECT_FALSE(engine.GetErrorString().empty());
+    // The connection survives a missing file.
+    EXPECT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(1, Server().Count("USER"));
+}
+
+TEST_F(ServerInterfaceTest, StalledTransferTimesOutAndRemovesThePartialFile)
+{
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
+              engine.GetFile("/software/stall.zip", Path(), false));
+    EXPECT_FALSE(Exists(Path("stall.zip")));
+    // The time-out closed the connection; the next transfer logs in again and works.
+    EXPECT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(2, Server().Count("USER"));
+}
+
+TEST_F(ServerInterfaceTest, SlowTrickleLongerThanTheTimeOutCompletes)
+{
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(0, engine.GetFile("/software/slow.zip", Path(), false));
+    EXPECT_EQ(s_Fixture->slow, ReadFile(Path("slow.zip")));
+}
+
+TEST_F(ServerInterfaceTest, AbortEndsTheWaitAndRemovesThePartialFile)
+{
+    ServerInterface engine(&m_Details);
+    QObject::connect(&engine, &ServerInterface::ProgressReport,
+                     [&](QString, int done, int, float) {
+                         if (done > 0)
+                             engine.Abort();
+                     });
+    EXPECT_EQ(ServerInterface::ABORTED, engine.GetFile("/software/slow.zip", Path(), false));
+    EXPECT_FALSE(Exists(Path("slow.zip")));
+}
+
+TEST_F(ServerInterfaceTest, ConnectionTestLogsInAndCloses)
+{
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(0, engine.TestConnection());
+    EXPECT_TRUE(engine.IsConnected());
+    EXPECT_EQ(1, Server().Count("USER"));
+    EXPECT_EQ(0, Server().Count("RETR"));
+    EXPECT_EQ(1, Server().Count("QUIT"));
+
+    m_Details.SetPassword("wrong");
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED, engine.TestConnection());
+    EXPECT_FALSE(engine.IsConnected());
+}
+
+TEST_F(ServerInterfaceTest, ConnectionTestAgainstAClosedPortFails)
+{
+    m_Details.SetServer("127.0.0.1:" + std::to_string(testsupport::FreeLoopbackPort()));
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED, engine.TestConnection());
+    EXPECT_FALSE(engine.IsConnected());
+}
+
+TEST_F(ServerInterfaceTest, ConnectionTestAgainstASilentServerTimesOut)
+{
+    // Accepts connections (the kernel does) but never greets.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, ::listen(fd, 4));
+    ASSERT_EQ(0, ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length));
+    m_Details.SetServer("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    CNUVOptions::Instance()->m_nLoginTimeout = 1;
+
+    ServerInterface engine(&m_Details);
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED, engine.TestConnection());
+    EXPECT_FALSE(engine.IsConnected());
+    ::close(fd);
+}
+
+TEST_F(ServerInterfaceTest, CallFromInsideAWaitIsRefused)
+{
+    ServerInterface engine(&m_Details);
+    int nested = -1;
+    QObject::connect(&engine, &ServerInterface::ProgressReport, [&](QString, int, int, float) {
+        if (nested == -1)
+            nested = engine.GetFile("/software/comp.zip", Path(), true);
+    });
+    EXPECT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(ServerInterface::TRANSFER_FAILED, nested);
+    EXPECT_EQ(s_Fixture->text, engine.GetFileTextData());
+}
+
+}  // namespace
