@@ -64,6 +64,12 @@ private:
     CNUVProgram();
 
     int InstallPackage(const std::string& name, const std::string& installed);
+    /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.
+    int RunPackageBatch(int command, const std::string& name);
+    /// Steps of "-install" after the package is open.
+    int InstallOpenPackage(const std::string& name);
+    /// "-path" for the open package: the new root, or why it stays.
+    void ApplyInstallationPath(const std::string& name);
     int RemovePackage(const std::string& name, const std::string& installed);
     int LoadDelta(const std::string& file);
     int LoadPortable(const std::string& file);
