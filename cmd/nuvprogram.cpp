@@ -4,6 +4,7 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagetemplate.h"
 #include "core/nuvoptions.h"
 #include "core/nuvfunctions.h"
 #include "core/operations/fileutils.h"
@@ -41,13 +42,11 @@ std::string FileStem(const std::string& path)
     return name.substr(0, name.rfind('.'));
 }
 
-/// The distribution a package is based on: the first line of its "package.dat".
-std::string PackageDistributionName(const std::string& package)
+/// The distribution of the open package when its name is name, else null.
+CDistribution* OpenDistributionNamed(const std::string& name)
 {
-    std::vector<std::string> lines;
-    if (!ReadLines(JoinPath(JoinPath("packages", package), "package.dat"), &lines))
-        return std::string();
-    return lines.front();
+    CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    return current && current->GetAlias() == name ? current : nullptr;
 }
 
 constexpr int kNoPlatform = 0;
@@ -94,14 +93,6 @@ int BatchExitCode(int batchResult, const CComponentManager& manager, int failure
     return rc::Success;
 }
 
-/// Writes the open package's "package.dat".
-void SavePackageDetails(const std::string& name)
-{
-    const std::string path = JoinPath(JoinPath("packages", name), "package.dat");
-    if (CDistributionList::instance()->writeDistributionDetails(path) != 0)
-        Trace("Cannot save %s", path.c_str());
-}
-
 }  // namespace
 
 std::string NUVCmdVersion()
@@ -137,6 +128,8 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
     case cmdcode::New:
         if (name.empty())
             return CommandError(rc::NoPackageSpecified);
+        if (const int checked = CNUVFunctions::CheckPackageName(name); checked != rc::Success)
+            return ReportResult(checked, name);
         return ReportResult(NewPackageWizard(name), name);
     case cmdcode::Install:
         return InstallPackage(name, installed);
@@ -156,16 +149,14 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
     case cmdcode::Setup:
         return OptionsMenu();
     case cmdcode::Remove:
-        return RemovePackage(name, installed);
+        return RemovePackage(name);
     case cmdcode::MakePTF:
+        return MakeTemplate(name);
     case cmdcode::MakeNPF: {
         if (name.empty())
             return rc::Success;
         if (const int opened = OpenPackage(name); opened != rc::Success) {
-            if (command == cmdcode::MakePTF)
-                NUVDisplay("Failed opening Package %s", name.c_str());
-            else
-                NUVDisplay("Failed opening Package %s\n", name.c_str());
+            NUVDisplay("Failed opening Package %s\n", name.c_str());
             return ReportResult(opened, name);
         }
         return rc::Success;   // no current distribution: nothing to export
@@ -174,7 +165,7 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
         if (name.empty())
             return CommandError(rc::FailedOpeningPTF);
         CNUVFunctions::Instance()->m_bPTFReferenceOnly = false;
-        return ReportResult(PackageFromTemplate(name), name);
+        return ReportResult(PackageFromTemplate(true, name), name);
     case cmdcode::LoadDPF:
         return LoadDelta(name);
     case cmdcode::LoadNPF:
@@ -199,10 +190,10 @@ int CNUVProgram::InstallPackage(const std::string& name, const std::string& inst
         return CommandError(rc::NoPackageSpecified);
     if (const int opened = OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
-    return InstallOpenPackage(name);
+    return InstallOpenPackage();
 }
 
-int CNUVProgram::InstallOpenPackage(const std::string& name)
+int CNUVProgram::InstallOpenPackage()
 {
     CDistribution* distribution = CurrentDistribution();
     if (!distribution)
@@ -217,7 +208,7 @@ int CNUVProgram::InstallOpenPackage(const std::string& name)
                              .c_str());
         return rc::UnsupportedOS;
     }
-    ApplyInstallationPath(name);
+    ApplyInstallationPath();
     if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0 &&
         AcceptEULA(stdin) != rc::Success)
         return rc::EULARefused;
@@ -229,11 +220,11 @@ int CNUVProgram::InstallOpenPackage(const std::string& name)
     int installResult = rc::Success;
     if (CountMarked(*manager, CComponent::ActionInstall) > 0)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
-    SavePackageDetails(name);
+    CNUVFunctions::Instance()->SavePackageDetails();
     return installResult != rc::Success ? installResult : uninstallResult;
 }
 
-void CNUVProgram::ApplyInstallationPath(const std::string& name)
+void CNUVProgram::ApplyInstallationPath()
 {
     if (m_InstallationPath.empty())
         return;
@@ -248,7 +239,7 @@ void CNUVProgram::ApplyInstallationPath(const std::string& name)
         return;
     }
     (void)distribution->setTessomRoot(m_InstallationPath);
-    SavePackageDetails(name);
+    CNUVFunctions::Instance()->SavePackageDetails();
     NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
 }
 
@@ -283,12 +274,12 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
     }
 }
 
-int CNUVProgram::RemovePackage(const std::string& name, const std::string& installed)
+int CNUVProgram::RemovePackage(const std::string& name)
 {
-    const std::string& current = CNUVFunctions::Instance()->CurrentPackage();
-    if (!current.empty() && current == name)
+    // Only a warning: the package folder is removed all the same.
+    if (OpenDistributionNamed(name))
         NUVDisplay("Cannot remove Package as it is currently opened\n");
-    const int result = DeletePackage(name, installed);
+    const int result = CNUVFunctions::Instance()->DeletePackage(name);
     if (result == rc::Success) {
         NUVDisplay("Package removed\n");
         return rc::Success;
@@ -299,6 +290,23 @@ int CNUVProgram::RemovePackage(const std::string& name, const std::string& insta
     }
     NUVDisplay("Failed to removed package '%s', error %d\n", name.c_str(), result);
     return ReportResult(result, name);
+}
+
+int CNUVProgram::MakeTemplate(const std::string& name)
+{
+    if (name.empty())
+        return rc::Success;
+    if (const int opened = OpenPackage(name); opened != rc::Success) {
+        NUVDisplay("Failed opening Package %s", name.c_str());
+        return ReportResult(opened, name);
+    }
+    if (const CDistribution* current = CDistributionList::instance()->getCurrentDistribution()) {
+        if (current->WriteTemplate() != rc::Success)
+            NUVDisplay("File creation unsuccessfully");
+        else
+            NUVDisplay("File created successfully");
+    }
+    return rc::Success;
 }
 
 int CNUVProgram::LoadDelta(const std::string& file)
@@ -370,18 +378,7 @@ int CNUVProgram::ListPackages(const std::string& installed)
 
 int CNUVProgram::OpenPackage(const std::string& name)
 {
-    (void)name;
-    return rc::PackageNotFound;
-}
-
-int CNUVProgram::DeletePackage(const std::string& name, const std::string& installed)
-{
-    // An empty name never means "the installed one": with nothing installed both are empty.
-    if (!installed.empty() && name == installed)
-        return rc::PackageInstalled;
-    if (!CNUVFunctions::Instance()->PackageExists(name))
-        return rc::PackageNotFound;
-    return rc::NotImplemented;
+    return CNUVFunctions::Instance()->OpenPackage(name);
 }
 
 int CNUVProgram::NewPackageWizard(const std::string& name)
@@ -392,14 +389,49 @@ int CNUVProgram::NewPackageWizard(const std::string& name)
 
 int CNUVProgram::OptionsMenu() { return rc::NotImplemented; }
 
-int CNUVProgram::PackageFromTemplate(const std::string& file)
+int CNUVProgram::PackageFromTemplate(bool localFile, const std::string& file)
 {
-    std::string text;
-    if (!ReadFileBytes(file, &text)) {
+    CPackageTemplate ptf(file, localFile);
+    if (!ptf.ReadTemplate()) {
         NUVDisplay("Failed reading PTF file");
         return rc::Success;
     }
-    return rc::NotImplemented;
+    if (ptf.CreatePackageFromTemplate(std::string())) {
+        NUVDisplay("Package %s created\n", file.c_str());
+        ReportMissingVersions(ptf);
+        return rc::Success;
+    }
+    switch (ptf.GetErrorState()) {
+    case CPackageTemplate::NoTemplateText:
+        NUVDisplay("No text to read from PTF file");
+        break;
+    case CPackageTemplate::PackageAlreadyExists:
+        NUVDisplay("Error, cannot create Package from PTF as Package already exists with the same name\n");
+        break;
+    case CPackageTemplate::DistributionNotListed:
+        NUVDisplay("Could not match base Distribution");
+        break;
+    case CPackageTemplate::CreatingPackageFailed:
+        NUVDisplay("Failed creating new package");
+        break;
+    default:
+        NUVDisplay("Unknown Error");
+        break;
+    }
+    return rc::FailedCreatingPackage;
+}
+
+void CNUVProgram::ReportMissingVersions(const CPackageTemplate& ptf)
+{
+    const std::vector<CComponent>& missing = ptf.GetMissingVersions();
+    if (missing.empty())
+        return;
+    std::string list;
+    for (const CComponent& record : missing)
+        list += record.GetName() + " " + record.GetVersion().ToString() + "\n";
+    NUVDisplay("The requested version of the following components are no longer available on the "
+               "server.\n\n%s\nThey have therefore been set at the latest available version.\n\n",
+               list.c_str());
 }
 
 int CNUVProgram::LoadDeltaPackage(const std::string& file)
@@ -421,7 +453,8 @@ int CNUVProgram::ReportResult(int code, const std::string& name)
     else if (code == rc::DistributionNoLongerSupported)
         NUVDisplay("The distirbution '%s' used by package '%s' is not supported with you current "
                    "connection details.\n",
-                   PackageDistributionName(name).c_str(), name.c_str());
+                   CNUVFunctions::Instance()->GetDetailsForPackage(name).distribution.c_str(),
+                   name.c_str());
     else
         CommandError(code);
     return code;

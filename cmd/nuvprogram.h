@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class CPackageTemplate;
 class NUVCMDOutputModule;
 
 /// Command codes of the command table; 11 is not assigned, 16 is the empty word.
@@ -67,21 +68,26 @@ private:
     /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.
     int RunPackageBatch(int command, const std::string& name);
     /// Steps of "-install" after the package is open.
-    int InstallOpenPackage(const std::string& name);
+    int InstallOpenPackage();
     /// "-path" for the open package: the new root, or why it stays.
-    void ApplyInstallationPath(const std::string& name);
-    int RemovePackage(const std::string& name, const std::string& installed);
+    void ApplyInstallationPath();
+    int RemovePackage(const std::string& name);
+    int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);
     int LoadPortable(const std::string& file);
     int ListPackages(const std::string& installed);
 
-    /// Calls into the package store, the dialogues and the package-file readers, one wrapper
-    /// each; every one returns a result code that the commands report.
     int OpenPackage(const std::string& name);
-    int DeletePackage(const std::string& name, const std::string& installed);
+    /// Creates a package from a template file (localFile: file is a local path). 0, also when
+    /// the file gives no text ("Failed reading PTF file"); 97 with the reason printed.
+    int PackageFromTemplate(bool localFile, const std::string& file);
+    /// Lists the template's component versions the catalogue no longer has.
+    static void ReportMissingVersions(const CPackageTemplate& ptf);
+
+    /// Calls into the dialogues and the package-file readers, one wrapper each; every one
+    /// returns a result code that the commands report.
     int NewPackageWizard(const std::string& name);
     int OptionsMenu();
-    int PackageFromTemplate(const std::string& file);
     int LoadDeltaPackage(const std::string& file);
     int UnpackPortablePackage(const std::string& file);
 

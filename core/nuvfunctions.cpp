@@ -1,6 +1,10 @@
 #include "core/nuvfunctions.h"
 
 #include "core/catalogue/cache.h"
+#include "core/catalogue/component.h"
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distributionlist.h"
+#include "core/filewriter.h"
 #include "core/operations/fileutils.h"
 #include "core/outputmodule.h"
 #include "core/resultcodes.h"
@@ -8,6 +12,7 @@
 #include "core/server/serverinterface.h"
 #include "core/textutil.h"
 #include "core/trace.h"
+#include "portability/systemenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +29,16 @@ const char kPTFDir[] = "PTF";
 const char kTempFile[] = "temp.txt";
 const char kInstallDirFile[] = "packages/InstallDir.nuv";
 constexpr size_t kMaxRootLength = 1023;
+const char kDetailsFile[] = "package.dat";
+const char kStateFile[] = "packages.dat";
+const char kSoftwareRoot[] = "/software";
+const char kNoReleaseNotes[] = "Release Notes unavailable - none specified";
+constexpr long long kRequiredFreeSpace = 209715200;   // 200 MiB
+constexpr int kListAttempts = 5;
+
+std::string PackageFolder(const std::string& name) { return JoinPath(kPackagesDir, name); }
+
+std::string DetailsPath(const std::string& name) { return JoinPath(PackageFolder(name), kDetailsFile); }
 
 bool PathExists(const std::string& path)
 {
@@ -123,9 +138,21 @@ void CNUVFunctions::SetOnlineState(bool fetch)
         FetchDistributionLists();
 }
 
-void CNUVFunctions::FetchDistributionLists() {}
+void CNUVFunctions::FetchDistributionLists()
+{
+    CDistributionList::instance()->clear();
+    Trace("Acquire Global packages");
+    // A missing list is traced where it happens; the tool goes on with what it has.
+    (void)GetDistributionDetails(GLOBAL_SERVER);
+    Trace("Acquire user packages");
+    (void)GetDistributionDetails(USER_SERVER);
+}
 
-std::string CNUVFunctions::CurrentTessomRoot() const { return std::string(); }
+std::string CNUVFunctions::CurrentTessomRoot() const
+{
+    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    return current ? current->GetTessomRoot() : std::string();
+}
 
 int CNUVFunctions::TestPermissions()
 {
@@ -221,6 +248,324 @@ std::string CNUVFunctions::GetInstalledPackage() const
         if (PathExists(JoinPath(installer, "packages." + name)))
             return name;
     return std::string();
+}
+
+bool CNUVFunctions::IsSafePackageName(const std::string& name)
+{
+    const std::string trimmed = TrimSpaces(name);
+    if (trimmed.empty() || trimmed == ".")
+        return false;
+    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
+           name.find("..") == std::string::npos;
+}
+
+std::string CNUVFunctions::UnsafePackageNameMessage(const std::string& name)
+{
+    return "Invalid package name '" + name +
+           "': a package name cannot be blank or contain \"/\", \"\\\" or \"..\"\n";
+}
+
+int CNUVFunctions::CheckPackageName(const std::string& name)
+{
+    if (name.empty() || IsSafePackageName(name))
+        return rc::Success;
+    Trace("Refusing package name <%s>", name.c_str());
+    NUVDisplay("%s", UnsafePackageNameMessage(name).c_str());
+    return rc::NoPackageName;
+}
+
+CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) const
+{
+    CTraceScope scope("CNUVFunctions::GetDetailsForPackage()");
+    Trace("Package Name = %s", name.c_str());
+    CPackageDetails details;
+    if (!IsSafePackageName(name))
+        return details;
+    const std::string path = DetailsPath(name);
+    std::string text;
+    (void)ReadFileBytes(path, &text);   // a missing file reads as empty text
+    const std::vector<std::string> lines = SplitLines(text);
+    if (text.empty()) {
+        Trace("FileText was empty !!");
+    } else if (lines.size() < 2) {
+        Trace("No more that a single line");
+    } else {
+        details.distribution = lines[0];
+        details.root = lines[1];
+    }
+    if (details.distribution.empty()) {
+        Trace("Try Old style package.dat read!!");
+        (void)details.ReadOldFormat(path);   // unreadable: the details stay empty
+    }
+    return details;
+}
+
+int CNUVFunctions::OpenPackage(const std::string& newPackageName)
+{
+    CTraceScope scope("CNUVFunctions::OpenPackage( std::string newPackageName )");
+    const std::string& name = newPackageName;
+    if (name.empty())
+        return rc::NoPackageName;
+    if (const int checked = CheckPackageName(name); checked != rc::Success)
+        return checked;
+    NUVDisplay("Opening Package: %s\n", name.c_str());
+    Trace("Opening Package: %s ....", name.c_str());
+    m_CurrentPackage = name;
+    CDistributionList* list = CDistributionList::instance();
+    if (m_bPTFReferenceOnly) {
+        Trace("As PTF reference only");
+        if (CDistribution* current = list->getCurrentDistribution())
+            (void)current->getComponents();   // always 0
+        return rc::Success;
+    }
+    if (!HasEnoughDiskSpace()) {
+        Trace("Low Disk Space !!!!");
+        return rc::NotEnoughDiskSpace;
+    }
+    if (!PackageExists(name)) {
+        Trace("Unknown Package");
+        return rc::PackageNotFound;
+    }
+    // The list trims the name it files the distribution under; the same name must find it.
+    const std::string distribution = TrimSpaces(GetDetailsForPackage(name).distribution);
+    // An unreadable file makes nothing current, which the check below reports.
+    (void)list->readDistributionDetails(DetailsPath(name));
+    Trace("Attempting to set the CurrentDist to %s", distribution.c_str());
+    list->setCurrentDistribution(distribution);
+    CDistribution* current = list->getCurrentDistribution();
+    if (!current) {
+        Trace("No Distribution Specified!!!");
+        return rc::NullPointer;
+    }
+    current->SetAlias(name);
+    int result = rc::Success;
+    if (IsOnline() && current->GetDescription().empty()) {
+        NUVDisplay("This distribution is no longer supported.  The cached version will be used.\n");
+        current->SetLocal(true);
+        result = rc::DistributionNoLongerSupported;
+    }
+    if (list->writeDistributionDetails(DetailsPath(name)) != 0)
+        Trace("Cannot save %s", DetailsPath(name).c_str());   // the file read above stays
+    (void)current->getComponents();   // always 0; what was read shows in the catalogue
+    return result;
+}
+
+int CNUVFunctions::CreateNewPackage(int IndexOfDistribution, std::string InstallPath,
+                                    std::string PackageName, std::string PackageTag)
+{
+    CTraceScope scope("CNUVFunctions::CreateNewPackage( int IndexOfDistribution,std::string "
+                      "InstallPath, std::string PackageName, std::string PackageTag )");
+    CDistributionList* list = CDistributionList::instance();
+    if (list->count() == 0) {
+        Trace("No Distribution present in list!");
+        return rc::NoDistributions;
+    }
+    if (PackageName.empty()) {
+        Trace("No Package name defined!");
+        return rc::NoPackageName;
+    }
+    if (const int checked = CheckPackageName(PackageName); checked != rc::Success)
+        return checked;
+    Trace("New Package Name %s", PackageName.c_str());
+    m_CurrentPackage = PackageName;
+    if (PackageExists(PackageName)) {
+        Trace("Package Name Already used");
+        return rc::PackageNameAlreadyDefined;
+    }
+    if (HasEnoughDiskSpace()) {
+        CDistribution* distribution = list->selectDistribution(IndexOfDistribution);
+        if (!distribution) {
+            Trace("No Distribution at index %d", IndexOfDistribution);
+            return rc::NoCurrentDistribution;
+        }
+        distribution->SetAlias(PackageName);
+        // Refused only while this catalogue has installed components; traced there.
+        (void)distribution->setTessomRoot(InstallPath);
+        distribution->SetPackageTag(PackageTag);
+        if (!m_bPTFReferenceOnly) {
+            const std::string folder = PackageFolder(PackageName);
+            if (const int made = MakeDirPath(folder);
+                made != rc::Success && made != rc::DirectoryAlreadyExists)
+                Trace("Failed to create %s: %d", folder.c_str(), made);
+            // A file that could not be written leaves no package; the open below says 87.
+            if (list->writeDistributionDetails(DetailsPath(PackageName)) != 0)
+                Trace("Cannot write %s", DetailsPath(PackageName).c_str());
+            if (distribution->GetComponentManager()->WriteDownloadedState() != rc::Success)
+                Trace("Cannot write the state of %s", PackageName.c_str());
+        }
+    }
+    return OpenPackage(PackageName);
+}
+
+namespace {
+
+/// Copies the two files of source into the new package folder and puts newRoot on line 2 of
+/// the copied details.
+int CopyPackageFiles(const std::string& source, const std::string& newName,
+                     const std::string& newRoot)
+{
+    for (const char* file : {kDetailsFile, kStateFile}) {
+        const int copied =
+            CopyTree(JoinPath(PackageFolder(source), file), JoinPath(PackageFolder(newName), file));
+        if (copied != rc::Success)
+            return copied;
+    }
+    const std::string path = DetailsPath(newName);
+    std::string text;
+    if (!ReadFileBytes(path, &text))
+        return rc::InvalidFile;
+    std::vector<std::string> lines = SplitLines(text);
+    // The piece after the final line end is no line: writing it back would add one.
+    if (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    if (lines.size() < 2)
+        return rc::InvalidFile;
+    lines[1] = newRoot;
+    std::string content;
+    for (const std::string& line : lines)
+        content += line + "\n";
+    return WriteFileAtomically(path, content) ? rc::Success : rc::InvalidFile;
+}
+
+}  // namespace
+
+int CNUVFunctions::CopyPackage(const std::string& source, const std::string& newName,
+                               const std::string& newRoot)
+{
+    CTraceScope scope("CNUVFunctions::CopyPackage()");
+    for (const std::string* name : {&source, &newName}) {
+        if (name->empty())
+            return rc::NoPackageName;
+        if (const int checked = CheckPackageName(*name); checked != rc::Success)
+            return checked;
+    }
+    if (PackageExists(newName))
+        return rc::PackageNameAlreadyDefined;
+    const std::string folder = PackageFolder(newName);
+    if (const int made = MakeDirPath(folder); made != rc::Success)
+        return made;
+    const int result = CopyPackageFiles(source, newName, newRoot);
+    if (result != rc::Success) {
+        Trace("Copying %s to %s failed: %d", source.c_str(), newName.c_str(), result);
+        (void)DeleteFileTree(folder);   // a half-made copy must not turn up as a package
+    }
+    return result;
+}
+
+int CNUVFunctions::DeletePackage(const std::string& name)
+{
+    if (const int checked = CheckPackageName(name); checked != rc::Success)
+        return checked;
+    // With nothing installed the installed name is empty, which no name to delete means.
+    const std::string installed = GetInstalledPackage();
+    if (!installed.empty() && name == installed)
+        return rc::PackageInstalled;
+    if (!PackageExists(name))
+        return rc::PackageNotFound;
+    const std::string folder = PackageFolder(name);
+    if (!PathExists(folder))
+        return rc::PackageNotFound;
+    return DeleteFileTree(folder);
+}
+
+void CNUVFunctions::SavePackageDetails()
+{
+    CDistributionList* list = CDistributionList::instance();
+    const CDistribution* current = list->getCurrentDistribution();
+    if (!current)
+        return;
+    if (!IsSafePackageName(current->GetAlias())) {
+        Trace("Not saving details for package <%s>", current->GetAlias().c_str());
+        return;
+    }
+    if (list->writeDistributionDetails(DetailsPath(current->GetAlias())) != 0)
+        Trace("Cannot save %s", DetailsPath(current->GetAlias()).c_str());
+}
+
+bool CNUVFunctions::HasEnoughDiskSpace() const
+{
+    const long long free = CSystemEnv::Instance().FreeDiskSpace(WorkingDirectory());
+    return free < 0 || free >= kRequiredFreeSpace;
+}
+
+std::string CNUVFunctions::LoginUser() const
+{
+    return CConnectionDetails::Instance()->GetUserName();
+}
+
+std::string CNUVFunctions::FetchText(const std::string& remotePath)
+{
+    ServerInterface* server = ServerInterface::Instance();
+    if (const int result = server->GetFile(remotePath, "cache", true); result != 0) {
+        Trace("Fetching %s failed: %d", remotePath.c_str(), result);
+        return std::string();
+    }
+    return server->GetFileTextData();
+}
+
+int CNUVFunctions::GetDistributionDetails(NUV_DISTRIBUTION_TYPE type)
+{
+    CTraceScope scope(
+        "CNUVFunctions::GetDistributionDetails( CNUVFunctions::NUV_DISTRIBUTION_TYPE type )");
+    const bool global = type == GLOBAL_SERVER;
+    std::string subPath;
+    if (global) {
+        Trace("Type = GLOBAL_SERVER");
+        if (!IsOnline())
+            return rc::Success;
+    } else {
+        Trace("Type = USER_SERVER");
+        subPath = "users/" + LoginUser();
+    }
+    const std::string path =
+        std::string(kSoftwareRoot) + (global ? "" : "/" + subPath) + "/distributions.txt";
+    Trace("Attempt to get %s", path.c_str());
+    std::string text;
+    for (int attempt = 0;; ++attempt) {
+        if (!text.empty()) {
+            (void)CDistributionList::instance()->addDistributions(text, subPath, true);   // always 0
+            return rc::Success;
+        }
+        // Off-line the user's list is not fetched either, but unlike the global one it
+        // reports that nothing came.
+        if (attempt >= kListAttempts || !IsOnline())
+            break;
+        if (global)
+            Trace("Attempt %d", attempt);
+        text = FetchText(path);
+        if (!global)
+            Trace("Attempt %d", attempt);
+    }
+    if (global)
+        Trace("%s is empty!!", path.c_str());
+    else
+        Trace("%s Is Empty", path.c_str());
+    return rc::DownloadFailed;
+}
+
+std::string CNUVFunctions::GetReleaseNotes(const CComponent* version)
+{
+    std::string notes;
+    if (version) {
+        if (version->GetReleaseNotes().empty() || !IsOnline())
+            notes = kNoReleaseNotes;
+        else
+            notes = FetchText(std::string(kSoftwareRoot) + "/" + version->GetServerPath() + "/" +
+                              version->GetReleaseNotes());
+    }
+    return notes.empty() ? std::string(kNoReleaseNotes) : notes;
+}
+
+std::vector<std::string> CNUVFunctions::GetPTFList(bool user)
+{
+    const std::string folder =
+        user ? std::string(kSoftwareRoot) + "/users/" + LoginUser() : std::string(kSoftwareRoot);
+    std::vector<std::string> names;
+    // An empty line names no template; the last one is only the text's final line end.
+    for (const std::string& line : SplitLines(FetchText(folder + "/" + kPTFDir + "/PTFList.txt")))
+        if (!line.empty())
+            names.push_back(line);
+    return names;
 }
 
 void NUVDisplay(const char* format, ...)

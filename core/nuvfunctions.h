@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/catalogue/packagedetails.h"
+
+#include <functional>
 #include <string>
 #include <vector>
 
+class CComponent;
 class CConnectionDetails;
 class NUVOutputModule;
 
@@ -11,6 +15,13 @@ class NUVOutputModule;
 class CNUVFunctions {
 public:
     static CNUVFunctions* Instance();
+
+    /// Where a distribution list comes from.
+    enum NUV_DISTRIBUTION_TYPE { GLOBAL_SERVER = 1, USER_SERVER = 2 };
+
+    /// Receives the catalogue-loading progress (percentage, package name) instead of the
+    /// console's "Reading Distribution Info" line; the graphical program sets one.
+    using CatalogueProgress = std::function<void(int percent, const std::string& alias)>;
 
     /// Registers the program's output module (owned by the program); nullptr detaches it.
     void SetOutputModule(NUVOutputModule* module) { m_pOutputModule = module; }
@@ -46,6 +57,62 @@ public:
     /// "packages/InstallDir.nuv". Empty when there is none or the file is missing or empty.
     std::string GetInstalledPackage() const;
 
+    /// The one check every operation and command taking a package name uses: a name must
+    /// stay inside "packages", so it may not contain "/", "\\" or "..", nor be empty after
+    /// trimming blanks.
+    static bool IsSafePackageName(const std::string& name);
+    /// The message shown for a name IsSafePackageName refuses.
+    static std::string UnsafePackageNameMessage(const std::string& name);
+    /// 0 for safe names and for the empty name (each operation has its own answer for that
+    /// one); otherwise prints UnsafePackageNameMessage
+    /// through the output module and returns 78.
+    static int CheckPackageName(const std::string& name);
+
+    /// The details remembered in "packages/<name>/package.dat": distribution and root from the
+    /// first two text lines, or all six strings of the older data-stream form when the text
+    /// gives no distribution. All empty when nothing could be read or the name is unsafe.
+    CPackageDetails GetDetailsForPackage(const std::string& name) const;
+    /// Opens a package: reads its details into the distribution list, makes its distribution
+    /// current, re-saves "package.dat" in the current form and loads the catalogue and state
+    /// (which may fetch from the server and run the transfer engine's event loop).
+    /// 0; 38 low disk space; 77 no distribution; 78 empty or unsafe name; 87 no such package;
+    /// 79 the server no longer lists the distribution (the package is open on its cached
+    /// catalogue all the same).
+    int OpenPackage(const std::string& newPackageName);
+    /// Makes distribution IndexOfDistribution (0-based) current, gives it the name, root and
+    /// tag, writes the package's two files (unless a template is opened as reference only) and
+    /// opens it. 73 no distributions; 78 empty or unsafe name; 75 the name is taken; 71 no
+    /// distribution at that index; otherwise OpenPackage's code. Low disk space: nothing is
+    /// written and OpenPackage gives 38.
+    int CreateNewPackage(int IndexOfDistribution, std::string InstallPath, std::string PackageName,
+                         std::string PackageTag);
+    /// Duplicates a package's two files under newName with newRoot as line 2 of
+    /// "package.dat". 0; 75 newName is taken; 78 a name is unsafe; 95 the copied details could
+    /// not be rewritten; the folder-creation or copy code. On failure the new folder is
+    /// removed again, so no half-made package is left.
+    int CopyPackage(const std::string& source, const std::string& newName,
+                    const std::string& newRoot);
+    /// Removes a package folder. 0; 86 it is the installed package; 87 no such package;
+    /// 78 unsafe name; or the tree-removal code.
+    int DeletePackage(const std::string& name);
+    /// Writes the current distribution's details to "packages/<alias>/package.dat".
+    void SavePackageDetails();
+    /// At least 200 MiB free where the working folder is, or the figure is unknown.
+    bool HasEnoughDiskSpace() const;
+
+    /// Fetches the global or the user's distribution list into the distribution list: up to
+    /// five fetches, none off-line. 0; 30 when no text came (the global list off-line is 0).
+    /// Runs the transfer engine's event loop.
+    int GetDistributionDetails(NUV_DISTRIBUTION_TYPE type);
+    /// The release notes of a component version from the server, or "Release Notes
+    /// unavailable - none specified" (no version, no notes named, off-line, nothing fetched).
+    std::string GetReleaseNotes(const CComponent* version);
+    /// The lines of the server's global or user template list; empty when none was fetched.
+    std::vector<std::string> GetPTFList(bool user);
+
+    void SetCatalogueProgress(CatalogueProgress progress) { m_CatalogueProgress = std::move(progress); }
+    const CatalogueProgress& GetCatalogueProgress() const { return m_CatalogueProgress; }
+
     const std::string& CurrentPackage() const { return m_CurrentPackage; }
     CConnectionDetails* ConnectionDetails() const { return m_pConnectionDetails; }
 
@@ -63,8 +130,14 @@ private:
 
     NUVOutputModule* m_pOutputModule = nullptr;   // not owned
     CConnectionDetails* m_pConnectionDetails = nullptr;   // the connection-details singleton
+    /// The user name of the connection details ("" before NUVSetup).
+    std::string LoginUser() const;
+    /// Fetches remotePath into memory; its text, empty when the fetch failed.
+    std::string FetchText(const std::string& remotePath);
+
     std::string m_CurrentPackage;
     bool m_bOnline = false;
+    CatalogueProgress m_CatalogueProgress;
 };
 
 /// Prints a message to the user through the registered output module (nothing when none).

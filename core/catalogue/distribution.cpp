@@ -1,8 +1,35 @@
 #include "core/catalogue/distribution.h"
 
+#include "core/catalogue/cache.h"
 #include "core/catalogue/componentmanager.h"
+#include "core/catalogue/packagetemplate.h"
+#include "core/nuvfunctions.h"
 #include "core/resultcodes.h"
+#include "core/server/serverinterface.h"
 #include "core/trace.h"
+
+namespace {
+
+const char kSoftwareRoot[] = "/software";
+
+/// The server path of a file list: below the software root, in the sub-path when there is one.
+std::string RemoteFileListPath(const std::string& fileList, const std::string& subPath)
+{
+    if (subPath.empty())
+        return std::string(kSoftwareRoot) + "/" + fileList;
+    return std::string(kSoftwareRoot) + "/" + subPath + "/" + fileList;
+}
+
+/// Where the components of a file list lie on the server, relative to the software root: the
+/// list's folder (with its trailing "/"), in the sub-path when there is one.
+std::string ServerLocation(const std::string& fileList, const std::string& subPath)
+{
+    const size_t slash = fileList.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : fileList.substr(0, slash + 1);
+    return subPath.empty() ? folder : subPath + "/" + folder;
+}
+
+}  // namespace
 
 CDistribution::CDistribution(const std::string& name)
     : m_Name(name), m_pComponentManager(std::make_unique<CComponentManager>(this))
@@ -22,3 +49,80 @@ int CDistribution::setTessomRoot(const std::string& root)
     m_TessomRoot = root;
     return rc::Success;
 }
+
+int CDistribution::getComponents()
+{
+    CTraceScope scope("CDistribution::getComponents()");
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    const CNUVFunctions::CatalogueProgress& progress = nuv->GetCatalogueProgress();
+    m_pComponentManager->ClearHolders();
+    if (!progress)
+        NUVDisplay("\nReading Distribution Info %3d%%\r", 0);
+    ServerInterface* server = ServerInterface::Instance();
+    if (nuv->IsOnline() && server->IsConnected()) {
+        Trace("Processing File List for %s", m_Name.c_str());
+        const int pairs = FileListCount();
+        int counter = 1;
+        for (const FileList& list : m_FileLists) {
+            const std::string& file = list.first;
+            const std::string& subPath = list.second;
+            if (file.empty())
+                continue;
+            const std::string remote = RemoteFileListPath(file, subPath);
+            const int percent = counter * 100 / pairs;
+            if (progress)
+                progress(percent, m_Alias);
+            else
+                NUVDisplay("Reading Distribution Info %3d%%\r", percent);
+            const std::string folder = GetCacheFolder(0);
+            int result = server->GetFile(remote, folder, true);
+            if (result != 0) {
+                Trace("\tFAILED Getting %s %d", remote.c_str(), result);
+                ++counter;
+                continue;
+            }
+            std::string text = server->GetFileTextData();
+            if (text.empty()) {
+                Trace("\tFileListText Empty - UNEXPECTED RESULT");
+                result = server->GetFile(remote, folder, true);
+                if (result != 0) {
+                    Trace("\tFTP ERROR FTPReturnCode = %d", result);
+                    continue;
+                }
+                text = server->GetFileTextData();
+                if (text.empty()) {
+                    Trace("\tStill FileListText Empty - DOUBLY UNEXPECTED RESULT");
+                    continue;
+                }
+            }
+            const std::string location = ServerLocation(file, subPath);
+            Trace("\tServer Location = %s", location.c_str());
+            if (const int read = m_pComponentManager->ReadPDF(text, location, m_PackageType); read != 0)
+                NUVDisplay("\n\tError Reading ...  %s(%d)\n", (location + file).c_str(), read);
+            ++counter;
+        }
+        nuv->m_bCatalogueFromServer = true;
+    } else {
+        nuv->m_bCatalogueFromServer = false;
+    }
+    if (!progress)
+        NUVDisplay("\n");
+    m_pComponentManager->SortHolders();
+    if (!nuv->m_bPTFReferenceOnly) {
+        m_pComponentManager->ReadStateFiles();
+        m_pComponentManager->VerifyDownloaded();
+        m_pComponentManager->SortHolders();
+    }
+    m_pComponentManager->ResolveDependencies();
+    return rc::Success;
+}
+
+bool CDistribution::IsOldBase() const
+{
+    const CComponent* base = m_pComponentManager->FindCurrentComponent("R5_Base");
+    if (!base || !base->GetHolder())
+        return false;
+    return base->GetHolder()->GetInstalledVersion() < CVersion("6.4.0");
+}
+
+int CDistribution::WriteTemplate() const { return CPackageTemplate::WriteTemplate(*this); }

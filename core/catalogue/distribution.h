@@ -25,6 +25,20 @@ public:
     /// then 80 and the old root stays. 0 otherwise.
     int setTessomRoot(const std::string& root);
 
+    /// Loads the catalogue afresh: on-line with a connection, every file list is fetched into
+    /// memory and read as a package definition text (a list that cannot be fetched or read is
+    /// traced and skipped); then the holders are sorted, the package's state files merged
+    /// (not for a template opened as reference only) and dependencies resolved. Reports the
+    /// progress as the console line or through the facade's progress receiver. Always 0.
+    /// Runs the transfer engine's event loop.
+    int getComponents();
+    /// R5_Base has a current record and its installed version is below 6.4.0 (never installed
+    /// counts as below).
+    bool IsOldBase() const;
+    /// Writes "PTF/<alias>.ptf" for this distribution's package. 0, or 81 when it cannot be
+    /// written (an older file stays).
+    int WriteTemplate() const;
+
     void SetName(const std::string& name) { m_Name = name; }
     void SetDescription(const std::string& text) { m_Description = text; }
     void SetPath(const std::string& path) { m_Path = path; }
@@ -78,8 +92,6 @@ public:
     /// Runs the removal command line m_Remove. For "r5install" (two words) a current base runs
     /// with "-stop" when stop is asked, else "-total_uninstall". 82; 69; or the runner's code.
     int DoR5Remove(bool stop);
-    /// The catalogue holds R5_Base and its installed version is none or below 6.4.0.
-    bool IsOldBase() const;
 
     /// The catalogue; never null while the record lives.
     CComponentManager* GetComponentManager() const { return m_pComponentManager.get(); }

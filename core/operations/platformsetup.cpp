@@ -1,7 +1,5 @@
 // The platform's set-up program and service scripts, run for a distribution.
 
-#include "core/catalogue/componentholder.h"
-#include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/operations/fileutils.h"
 #include "core/operations/processbox.h"
@@ -138,12 +136,4 @@ int CDistribution::DoR5Remove(bool stop)
     return RunSetupChild(m_TessomRoot,
                          SetupProgramPath(m_TessomRoot, ToNativeSeparators(words[0])), arguments,
                          -1);
-}
-
-bool CDistribution::IsOldBase() const
-{
-    const CComponent* base = m_pComponentManager->FindCurrentComponent("R5_Base");
-    if (!base || !base->GetHolder())
-        return false;
-    return base->GetHolder()->GetInstalledVersion() < CVersion("6.4.0");
 }

@@ -8,6 +8,12 @@
 
 namespace {
 
+// This libcurl can leave a transfer on a reused FTP connection waiting with neither a socket
+// nor a time-out registered (the PASV reply arrived at once and the data connection was set
+// up but not started). A transfer that curl forgets to wake must still go on, so while any
+// transfer runs, curl is also run at this interval.
+constexpr int kHeartbeatMs = 100;
+
 /// The two notifiers of one curl socket.
 class CSocketWatch : public QObject {
 public:
@@ -34,6 +40,8 @@ CCurlMulti::CCurlMulti(DoneHandler onDone) : m_OnDone(std::move(onDone))
     m_Timer.setSingleShot(true);
     QObject::connect(&m_Timer, &QTimer::timeout, this,
                      [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
+    m_Heartbeat.setInterval(kHeartbeatMs);
+    QObject::connect(&m_Heartbeat, &QTimer::timeout, this, [this] { Heartbeat(); });
     if (!m_Multi)
         return;
     curl_multi_setopt(m_Multi, CURLMOPT_SOCKETFUNCTION, &CCurlMulti::OnSocket);
@@ -45,6 +53,7 @@ CCurlMulti::CCurlMulti(DoneHandler onDone) : m_OnDone(std::move(onDone))
 CCurlMulti::~CCurlMulti()
 {
     m_Timer.stop();
+    m_Heartbeat.stop();
     if (m_Multi)
         curl_multi_cleanup(m_Multi);   // closes the cached connections
     m_OnDone = nullptr;
@@ -59,6 +68,8 @@ bool CCurlMulti::Add(CURL* easy)
         NetTrace("curl_multi_add_handle failed: %s", curl_multi_strerror(code));
         return false;
     }
+    m_Transfers.insert(easy);
+    m_Heartbeat.start();
     return true;   // curl asks for a zero time-out, which starts the transfer from the loop
 }
 
@@ -67,8 +78,26 @@ void CCurlMulti::Remove(CURL* easy)
     if (!m_Multi || !easy)
         return;
     const CURLMcode code = curl_multi_remove_handle(m_Multi, easy);
-    if (code != CURLM_OK)
+    if (code != CURLM_OK) {
         NetTrace("curl_multi_remove_handle failed: %s", curl_multi_strerror(code));
+        return;
+    }
+    m_Transfers.erase(easy);
+    if (m_Transfers.empty())
+        m_Heartbeat.stop();
+}
+
+void CCurlMulti::Heartbeat()
+{
+    if (!m_Multi || m_InCurl)
+        return;
+    int running = 0;
+    m_InCurl = true;
+    const CURLMcode code = curl_multi_perform(m_Multi, &running);
+    m_InCurl = false;
+    if (code != CURLM_OK)
+        NetTrace("curl_multi_perform failed: %s", curl_multi_strerror(code));
+    ReportFinished();
 }
 
 int CCurlMulti::OnSocket(CURL*, curl_socket_t socket, int what, void* self, void* watch)

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <functional>
+#include <unordered_set>
 
 /// A curl multi handle driven by the Qt event loop of the calling thread: curl's sockets are
 /// watched with socket notifiers and its time-outs with one single-shot timer, so transfers
@@ -36,9 +37,13 @@ private:
     /// Lets curl act on a socket (or on its time-out) and reports finished transfers.
     void Act(curl_socket_t socket, int events);
     void ReportFinished();
+    /// Runs every transfer once, whatever curl last asked to be woken for.
+    void Heartbeat();
 
     CURLM* m_Multi = nullptr;
     QTimer m_Timer;
+    QTimer m_Heartbeat;
+    std::unordered_set<CURL*> m_Transfers;   // added and not yet removed
     DoneHandler m_OnDone;
     bool m_InCurl = false;
 };

@@ -203,7 +203,24 @@ CURL* ServerInterface::NewEasy()
     curl_easy_setopt(m_Easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(m_Easy, CURLOPT_HEADERFUNCTION, &ServerInterface::OnHeader);
     curl_easy_setopt(m_Easy, CURLOPT_HEADERDATA, this);
+    if (IsNetTraceOn()) {
+        // curl's own account of the exchange, for support: commands, replies, connections.
+        curl_easy_setopt(m_Easy, CURLOPT_DEBUGFUNCTION, &ServerInterface::OnCurlDebug);
+        curl_easy_setopt(m_Easy, CURLOPT_VERBOSE, 1L);
+    }
     return m_Easy;
+}
+
+int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t size, void*)
+{
+    static const char* const kPrefix[] = {"*", "<", ">"};
+    if (type > CURLINFO_HEADER_OUT)
+        return 0;   // bodies stay out of the trace
+    std::string text(data, size);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    NetTrace("curl %s %s", kPrefix[type], text.c_str());
+    return 0;
 }
 
 int ServerInterface::GetFileFtp()

@@ -1,4 +1,5 @@
 // NUV_CMD as users run it: the real program in a fresh working folder per test.
+#include "core/nuvfunctions.h"
 #include "core/server/connectiondetails.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
@@ -108,10 +109,12 @@ TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
         {{""}, 70, kWarning + kCommandError},
         {{"-v"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
         {{"-version", "foo"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
-        {{"-install", "-download"}, 87, kWarning + "Package '-download' not found\n"},
+        {{"-install", "-download"}, 87,
+         kWarning + "Opening Package: -download\nPackage '-download' not found\n"},
         {{"-new", ""}, 72, kWarning + kCommandError},
         {{"-makePTF", ""}, 0, kWarning},
-        {{"-makePTF", "pkg"}, 87, kWarning + "Failed opening Package pkgPackage 'pkg' not found\n"},
+        {{"-makePTF", "pkg"}, 87,
+         kWarning + "Opening Package: pkg\nFailed opening Package pkgPackage 'pkg' not found\n"},
         {{"-loadPTF", ""}, 81, kWarning + kCommandError},
         {{"-loadDPF", ""}, 95, kWarning + kCommandError},
         {{"-loadDPF", "none.dpf"}, 87,
@@ -201,9 +204,11 @@ TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
         std::string name;
         std::string out;
     } cases[] = {
-        {"%s%n%x%%", kWarning + "Package '%s%n%x%%' not found\n"},
-        {"\x01\x7f\xc3\xa4 \t", kWarning + "Package '\x01\x7f\xc3\xa4 \t' not found\n"},
-        {longName, kWarning + "Package '" + longName.substr(0, 4095 - 9) + ""},
+        {"%s%n%x%%", kWarning + "Opening Package: %s%n%x%%\nPackage '%s%n%x%%' not found\n"},
+        {"\x01\x7f\xc3\xa4 \t",
+         kWarning + "Opening Package: \x01\x7f\xc3\xa4 \t\nPackage '\x01\x7f\xc3\xa4 \t' not found\n"},
+        {longName, kWarning + "Opening Package: " + longName.substr(0, 4095 - 17) + "Package '" +
+                       longName.substr(0, 4095 - 9)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20));
@@ -213,7 +218,7 @@ TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)
     }
 }
 
-TEST_F(NuvCmdTest, StartUpLogsInToAReachableServer)
+TEST_F(NuvCmdTest, StartUpLogsInAndTriesEachMissingDistributionListFiveTimes)
 {
     QDir().mkpath(QString::fromStdString(Path("server/software")));
     testsupport::CFtpServer server;
@@ -223,6 +228,61 @@ TEST_F(NuvCmdTest, StartUpLogsInToAReachableServer)
     const ProgramRun run = testsupport::RunNuvCmd({"-v"}, Path());
     EXPECT_EQ(0, run.exitCode);
     EXPECT_EQ("NUV_CMD 2.0.21\n", run.out);   // a personal log-in: no warning
-    EXPECT_EQ(1, server.Count("USER"));
-    EXPECT_EQ(1, server.Count("PASS"));
+    // The connection test logs in and out; the list fetches share one more log-in.
+    EXPECT_EQ(2, server.Count("USER"));
+    EXPECT_EQ(5, server.Count("SIZE /software/distributions.txt"));
+    EXPECT_EQ(5, server.Count("SIZE /software/users/tester/distributions.txt"));
+}
+
+TEST_F(NuvCmdTest, TemplatesMakeAndExportPackagesFromTheServersCatalogue)
+{
+    const std::string served = Path("server");
+    WriteFile(served + "/software/distributions.txt",
+              "[Dist]\ndescription=Release line\npackagetype=zip\nfilelist=pdf/list.txt\n");
+    WriteFile(served + "/software/pdf/list.txt",
+              "[Alpha]\nversion=1.0.0\n[Alpha]\nversion=2.0.0\n[Beta]\nversion=1.0.0\n");
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(served, Path("ftp.log")));
+    testsupport::WriteServerDetails(Path(), server.Address(), testsupport::CFtpServer::kUser,
+                                    testsupport::CFtpServer::kPassword);
+    WriteFile(Path("in.ptf"), "<DISTRIBUTION>\nALIAS=pkg\nDISTRIB=Dist\nTESSOM_ROOT=/opt/r5\n"
+                              "<COMPONENTS>\n[Alpha]\nVERSION=1.0.0\n[Beta]\nVERSION=9.0.0\n"
+                              "<END COMPONENTS>\n");
+    WriteFile(Path("evil.ptf"), "<DISTRIBUTION>\nALIAS=../evil\nDISTRIB=Dist\n");
+    const std::string loading = "Opening Package: pkg\n\nReading Distribution Info   0%\r"
+                                "Reading Distribution Info 100%\r\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } steps[] = {
+        {{"-loadPTF", "in.ptf"}, 0,
+         loading + "Package in.ptf created\nThe requested version of the following components "
+                   "are no longer available on the server.\n\nBeta 9.0.0\n\nThey have "
+                   "therefore been set at the latest available version.\n\n"},
+        {{"-loadPTF", "in.ptf"}, 97,
+         "Error, cannot create Package from PTF as Package already exists with the same name\n" +
+             kCommandError},
+        {{"-loadPTF", "evil.ptf"}, 97,
+         CNUVFunctions::UnsafePackageNameMessage("../evil") + "Failed creating new package" +
+             kCommandError},
+        {{"-packages"}, 0,
+         "Packages\n--------\n\t01: pkg\n\n'*' indicates the currently installed package\n"},
+        {{"-makePTF", "pkg"}, 0, loading + "File created successfully"},
+        {{"-remove", "../pkg"}, 78,
+         CNUVFunctions::UnsafePackageNameMessage("../pkg") +
+             "Failed to removed package '../pkg', error 78\n" + kCommandError},
+        {{"-remove", "pkg"}, 0, "Package removed\n"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::PrintToString(s.args));
+        const ProgramRun run = testsupport::RunNuvCmd(s.args, Path());
+        EXPECT_EQ(s.exitCode, run.exitCode);
+        EXPECT_EQ(s.out, run.out);
+    }
+    const std::string written = ReadFile(Path("PTF/pkg.ptf"));
+    EXPECT_NE(std::string::npos, written.find("[Alpha]\nCOMPONENT=\nVERSION=1.0.0\n"));
+    EXPECT_NE(std::string::npos, written.find("[Beta]\nCOMPONENT=\nVERSION=1.0.0\n"));
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("packages/pkg"))).exists());
+    EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("evil"))).exists());
 }

@@ -115,7 +115,7 @@ protected:
         m_Details.SetProxyUsername("User");
         m_Details.SetProxyDomain("Domain");
         m_Details.SetProxyPassword("Password");
-        m_Details.SetTransferTimeout(1);
+        m_Details.SetTransferTimeout(15);   // generous: a busy machine must not fail a transfer
     }
     void UsePeer(const CScriptedPeer& peer) { m_Details.SetProxyPort(peer.Port()); }
 

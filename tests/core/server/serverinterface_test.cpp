@@ -71,8 +71,9 @@ protected:
         m_Details.SetUserName(CFtpServer::kUser);
         m_Details.SetPassword(CFtpServer::kPassword);
         m_Details.SetServer(Server().Address());
-        m_Details.SetTransferTimeout(1);
-        CNUVOptions::Instance()->m_nLoginTimeout = 5;
+        // Generous, so a busy machine never fails a transfer; the time-out tests shorten it.
+        m_Details.SetTransferTimeout(15);
+        CNUVOptions::Instance()->m_nLoginTimeout = 15;
         Server().ClearLog();
     }
 
@@ -130,7 +131,7 @@ TEST_F(ServerInterfaceTest, TwoDownloadsShareOneLogIn)
 {
     ServerInterface engine(&m_Details);
     ASSERT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
-    ASSERT_EQ(0, engine.GetFile("/software/comp.zip", Path(), false));
+    ASSERT_EQ(0, engine.GetFile("/software/comp.zip", Path(), false)) << engine.GetErrorString();
     EXPECT_EQ(1, Server().Count("USER"));
     EXPECT_EQ(1, Server().Count("PASS"));
     EXPECT_EQ(2, Server().Count("RETR"));
@@ -183,6 +184,7 @@ TEST_F(ServerInterfaceTest, MissingRemoteFileFailsWithoutLeavingAFile)
 
 TEST_F(ServerInterfaceTest, StalledTransferTimesOutAndRemovesThePartialFile)
 {
+    m_Details.SetTransferTimeout(1);
     ServerInterface engine(&m_Details);
     EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
               engine.GetFile("/software/stall.zip", Path(), false));
@@ -194,6 +196,7 @@ TEST_F(ServerInterfaceTest, StalledTransferTimesOutAndRemovesThePartialFile)
 
 TEST_F(ServerInterfaceTest, SlowTrickleLongerThanTheTimeOutCompletes)
 {
+    m_Details.SetTransferTimeout(1);   // each pause of the trickle is well below it
     ServerInterface engine(&m_Details);
     EXPECT_EQ(0, engine.GetFile("/software/slow.zip", Path(), false));
     EXPECT_EQ(s_Fixture->slow, ReadFile(Path("slow.zip")));

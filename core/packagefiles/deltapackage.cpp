@@ -1,0 +1,142 @@
+#include "core/packagefiles/deltapackage.h"
+
+#include "core/catalogue/cache.h"
+#include "core/catalogue/component.h"
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distribution.h"
+#include "core/catalogue/distributionlist.h"
+#include "core/operations/fileutils.h"
+#include "core/packagefiles/deltapackagezipper.h"
+#include "core/packagefiles/packagefilearchive.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+const char kDeltaFolder[] = "delta";
+
+bool HasMode(const std::string& path, mode_t type)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Directory creation that accepts a folder left by an earlier run.
+bool MakeFolder(const std::string& path)
+{
+    const int result = MakeDirPath(path);
+    return result == rc::Success || result == rc::DirectoryAlreadyExists;
+}
+
+}  // namespace
+
+CDeltaPackage::CDeltaPackage(ArchiveDownloader download) : m_Download(std::move(download)) {}
+
+std::vector<CComponentHolder*> CDeltaPackage::ChangedHolders(const CComponentManager& manager)
+{
+    std::vector<CComponentHolder*> changed;
+    for (int i = 0; i < manager.HolderCount(); ++i) {
+        CComponentHolder* holder = manager.GetHolder(i);
+        const CComponent* record = holder->GetCurrent();
+        if (record && record->IsIncluded() &&
+            !(holder->GetEffectiveVersion() == holder->GetTemplateVersion()))
+            changed.push_back(holder);
+    }
+    return changed;
+}
+
+std::vector<CComponentHolder*> CDeltaPackage::ExcludedHolders(const CComponentManager& manager)
+{
+    std::vector<CComponentHolder*> excluded;
+    for (int i = 0; i < manager.HolderCount(); ++i) {
+        if (manager.GetHolder(i)->m_Excluded)
+            excluded.push_back(manager.GetHolder(i));
+    }
+    return excluded;
+}
+
+int CDeltaPackage::PopulateDeltaFolder()
+{
+    CTraceScope scope("CDeltaPackage::PopulateDeltaFolder()");
+    const std::string workingDir = WorkingDirectory();
+    const std::string delta = JoinPath(workingDir, kDeltaFolder);
+    if (!MakeFolder(delta))
+        return rc::CantCreateDeltaDir;
+    if (!MakeFolder(JoinPath(delta, "packages")))
+        return rc::CantCreateDeltaPackageFolder;
+    if (CreateCacheFolders(delta) != rc::Success)
+        return rc::CantCreateDeltaCacheFolder;
+
+    CDistribution* distribution = CDistributionList::instance()->getCurrentDistribution();
+    if (!distribution)
+        return rc::Success;
+    const std::string packageFolder =
+        JoinPath(JoinPath(kDeltaFolder, "packages"), distribution->GetAlias());
+    if (distribution->GetAlias().empty() || !MakeFolder(JoinPath(workingDir, packageFolder)))
+        return rc::CantCreateDeltaAliasFolder;
+
+    CComponentManager* manager = distribution->GetComponentManager();
+    for (CComponentHolder* holder : ChangedHolders(*manager)) {
+        if (int result = CopyArchive(holder); result != rc::Success)
+            return result;
+    }
+    return manager->WriteDownloadedState(packageFolder);
+}
+
+int CDeltaPackage::CopyArchive(CComponentHolder* holder)
+{
+    CComponent* record = holder->GetCurrent();
+    if (!record)
+        return rc::Success;
+    // One that can be had neither way is left out; the state file still names its version.
+    if (!record->IsInCache(true) && m_Download(*record) != rc::Success)
+        return rc::Success;
+    const std::string workingDir = WorkingDirectory();
+    const std::string source = JoinPath(workingDir, record->ArchivePath());
+    const std::string target =
+        JoinPath(JoinPath(workingDir, kDeltaFolder), record->ArchivePath());
+    Trace("Copying %s To %s\n", source.c_str(), target.c_str());
+    if (!HasMode(source, S_IFREG) || PathExists(target))
+        return rc::Success;
+    return CopyTree(source, target);
+}
+
+int CDeltaPackage::CreateDPF()
+{
+    const CDistribution* distribution = CDistributionList::instance()->getCurrentDistribution();
+    if (!distribution)
+        return rc::Success;
+    CDeltaPackageZipper zipper(distribution->GetAlias() + ".dpf");
+    return zipper.CreateZipFile();
+}
+
+int CDeltaPackage::CleanDeltaFolder()
+{
+    return DeleteFileTree(JoinPath(WorkingDirectory(), kDeltaFolder));
+}
+
+int CDeltaPackage::ApplyDPF(const std::string& path)
+{
+    CTraceScope scope("CDeltaPackage::ApplyDPF()");
+    if (!HasMode(path, S_IFREG))
+        return rc::PackageNotFound;
+    std::string name;
+    if (!PackageNameOfFile(path, &name))
+        return rc::InvalidDeltaPackageName;
+    if (!HasMode(JoinPath("packages", name), S_IFDIR))
+        return rc::UpgradingPackageMissing;
+    std::vector<std::string> entries;
+    if (int result = CheckPackageFileEntries(path, &entries); result != rc::Success)
+        return result;
+    return UnpackPackageFile(path);
+}

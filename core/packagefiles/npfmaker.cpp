@@ -1,0 +1,129 @@
+#include "core/packagefiles/npfmaker.h"
+
+#include "core/catalogue/component.h"
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distribution.h"
+#include "core/nuvfunctions.h"
+#include "core/operations/fileutils.h"
+#include "core/operations/processbox.h"
+#include "core/packagefiles/packagefilearchive.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+CNPFMaker::CNPFMaker(CComponentManager* manager, ArchiveDownloader download)
+    : m_pComponentManager(manager), m_Download(std::move(download))
+{
+}
+
+std::string CNPFMaker::Alias() const
+{
+    const CDistribution* distribution =
+        m_pComponentManager ? m_pComponentManager->GetDistribution() : nullptr;
+    return distribution ? distribution->GetAlias() : std::string();
+}
+
+std::vector<std::string> CNPFMaker::CollectMembers()
+{
+    const std::string alias = Alias();
+    if (alias.empty())
+        return {};
+    const std::string folder = JoinPath("packages", alias);
+    std::vector<std::string> members = {JoinPath(folder, "package.dat"),
+                                        JoinPath(folder, "packages.dat")};
+    for (int i = 0; i < m_pComponentManager->HolderCount(); ++i) {
+        CComponentHolder* holder = m_pComponentManager->GetHolder(i);
+        CComponent* record = holder->GetCurrent();
+        if (!record)
+            continue;
+        if (!record->IsIncluded()) {
+            NUVDisplay("\t%s: Not including excluded component in NPF\n",
+                       record->GetPackage().c_str());
+            continue;
+        }
+        bool available = record->IsInCache(true);
+        if (!available) {
+            NUVDisplay("%s: Not present in cache, attempting download\n",
+                       record->GetPackage().c_str());
+            available = m_Download(*record) == rc::Success;
+            if (!available)
+                NUVDisplay("\t%s: Not including in NPF, download failed\n",
+                           record->GetPackage().c_str());
+        }
+        // An archive that is not there would only make the zip program complain.
+        if (available && !holder->GetDownloadedVersion().IsZero())
+            members.push_back(record->ArchivePath());
+    }
+    return members;
+}
+
+void CNPFMaker::MakeNPF()
+{
+    CTraceScope scope("CNPFMaker::MakeNPF()");
+    const std::string alias = Alias();
+    if (alias.empty()) {
+        Trace("No package to export");
+        return;
+    }
+    const std::string name = alias + ".npf";
+    // The zip program would add to an older file instead of replacing it.
+    if (PathExists(name)) {
+        NUVDisplay("Removing %s\n", name.c_str());
+        if (int result = RemoveFile(name); result != rc::Success)
+            Trace("Cannot remove %s: %d", name.c_str(), result);
+    }
+    std::vector<std::string> arguments = {name};
+    for (const std::string& member : CollectMembers())
+        arguments.push_back(member);
+    CProcessBox box(WorkingDirectory(), "zip", arguments, false);
+    // The caller reports the file; a failed run shows as a missing or short file.
+    const int result = box.Start(true);
+    Trace("zip of %s ended with %d", name.c_str(), result);
+}
+
+int CNPFMaker::LoadNPF(const std::string& path)
+{
+    CTraceScope scope("CNPFMaker::LoadNPF()");
+    if (!IsFile(path))
+        return rc::FileDoesNotExist;
+    const std::string converted = ToBackslashes(path);
+    std::string name;
+    if (!PackageNameOfFile(converted, &name))
+        return rc::InvalidFile;
+    if (CNUVFunctions::Instance()->PackageExists(name))
+        return rc::PackageNameAlreadyDefined;
+
+    std::vector<std::string> entries;
+    if (int result = CheckPackageFileEntries(converted, &entries); result != rc::Success)
+        return result;
+    // A renamed file still unpacks into the folder of the alias it was exported under; that
+    // folder must not be an existing package either.
+    for (const std::string& folder : PackageFoldersOf(entries)) {
+        if (CNUVFunctions::Instance()->PackageExists(BaseName(folder))) {
+            Trace("Refusing %s: it would overwrite the package %s", path.c_str(), folder.c_str());
+            return rc::PackageNameAlreadyDefined;
+        }
+    }
+    const int result = UnpackPackageFile(converted);
+    NUVDisplay("NPF finished extraction of %s\n", converted.c_str());
+    return result;
+}

@@ -1,0 +1,126 @@
+#include "core/packagefiles/packagefilearchive.h"
+
+#include "core/operations/fileutils.h"
+#include "core/operations/processbox.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+namespace {
+
+const char kUnzip[] = "unzip";
+
+// A file name starting with "-" would be read as a switch by the archive program.
+std::string PathArgument(const std::string& path)
+{
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+
+// Runs the unzip program's listing mode with one switch and returns its standard output.
+int ListArchive(const std::string& path, const std::string& listSwitch, std::string* listing)
+{
+    CProcessBox box(WorkingDirectory(), kUnzip, {"-Z", listSwitch, PathArgument(path)}, false);
+    box.CaptureOutput(listing);
+    return box.Start(true);
+}
+
+// The short listing starts each entry with its mode; "l" marks a symbolic link. A link
+// unpacked today lets the entries of a later file be written through it, anywhere.
+bool HoldsLink(const std::string& listing)
+{
+    for (const std::string& line : SplitLines(listing)) {
+        if (line.size() >= 3 && line[0] == 'l' && (line[1] == 'r' || line[1] == '-') &&
+            (line[2] == 'w' || line[2] == '-'))
+            return true;
+    }
+    return false;
+}
+
+// The parts of an entry, every separator counted; empty parts dropped.
+std::vector<std::string> EntryParts(const std::string& entry)
+{
+    return SplitFields(ToBackslashes(entry), '/');
+}
+
+}  // namespace
+
+bool PackageNameOfFile(const std::string& path, std::string* name)
+{
+    const std::string file = BaseName(ToBackslashes(path));
+    const size_t dot = file.rfind('.');
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    *name = file.substr(0, dot);
+    return true;
+}
+
+bool IsPackageFileEntry(const std::string& entry)
+{
+    if (entry.empty() || entry[0] == '/' || entry[0] == '\\')
+        return false;
+    const std::vector<std::string> parts = EntryParts(entry);
+    if (parts.empty())
+        return false;
+    for (const std::string& part : parts) {
+        if (part == "." || part == "..")
+            return false;
+    }
+    const bool folder = entry.back() == '/' || entry.back() == '\\';
+    if (parts[0] == "cache")
+        return true;
+    if (parts[0] != "packages")
+        return false;
+    // A file directly in "packages" is one of the tool's own (connection details, the
+    // installation folder record); only package folders may be written.
+    return parts.size() >= 3 || folder;
+}
+
+int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* entries)
+{
+    std::string names;
+    if (int result = ListArchive(path, "-1", &names); result != rc::Success)
+        return result;
+    std::vector<std::string> listed;
+    for (const std::string& line : SplitLines(names)) {
+        if (line.empty())
+            continue;
+        if (!IsPackageFileEntry(line)) {
+            Trace("Refusing %s: the entry %s lies outside the package and cache folders",
+                  path.c_str(), line.c_str());
+            return rc::InvalidFile;
+        }
+        listed.push_back(line);
+    }
+    std::string modes;
+    if (int result = ListArchive(path, "-s", &modes); result != rc::Success)
+        return result;
+    if (HoldsLink(modes)) {
+        Trace("Refusing %s: it holds a symbolic link", path.c_str());
+        return rc::InvalidFile;
+    }
+    *entries = std::move(listed);
+    return rc::Success;
+}
+
+std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entries)
+{
+    std::vector<std::string> folders;
+    for (const std::string& entry : entries) {
+        const std::vector<std::string> parts = EntryParts(entry);
+        if (parts.size() < 2 || parts[0] != "packages")
+            continue;
+        const std::string folder = JoinPath(parts[0], parts[1]);
+        bool known = false;
+        for (const std::string& seen : folders)
+            known = known || seen == folder;
+        if (!known)
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+int UnpackPackageFile(const std::string& path)
+{
+    CProcessBox box(WorkingDirectory(), kUnzip, {"-o", PathArgument(path)}, false);
+    return box.Start(true);
+}
