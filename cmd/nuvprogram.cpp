@@ -1,9 +1,11 @@
 #include "cmd/nuvprogram.h"
 
 #include "cmd/consoleinput.h"
+#include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/catalogue/packagetemplate.h"
+#include "core/nuvoptions.h"
 #include "core/nuvfunctions.h"
 #include "core/operations/fileutils.h"
 #include "core/outputmodule.h"
@@ -40,6 +42,50 @@ CDistribution* OpenDistributionNamed(const std::string& name)
 {
     CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
     return current && current->GetAlias() == name ? current : nullptr;
+}
+
+constexpr int kNoPlatform = 0;
+constexpr int kThisPlatform = 2;   // Linux
+
+std::string PlatformName(int platform)
+{
+    switch (platform) {
+    case 1:
+        return "Windows";
+    case 2:
+        return "Linux";
+    case 3:
+        return "Solaris";
+    default:
+        return "Not Specified";
+    }
+}
+
+CDistribution* CurrentDistribution()
+{
+    return CDistributionList::instance()->getCurrentDistribution();
+}
+
+int CountMarked(const CComponentManager& manager, int action)
+{
+    int count = 0;
+    for (int i = 0; i < manager.HolderCount(); ++i)
+        if (manager.GetHolder(i)->HasAction(action))
+            ++count;
+    return count;
+}
+
+/// The exit code of a batch command. The batches report their failures in their summaries
+/// and end with 0 (or the state save's code); scripts calling the program need a failure to
+/// show in the exit code, so failed components give the batch's failure code. A first
+/// installation that could not start (unwritable root) is a failure too.
+int BatchExitCode(int batchResult, const CComponentManager& manager, int failureCode)
+{
+    if (!manager.FailedComponents().empty())
+        return failureCode;
+    if (batchResult == rc::RootNotWritable)
+        return batchResult;
+    return rc::Success;
 }
 
 }  // namespace
@@ -85,6 +131,7 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
     case cmdcode::Download:
     case cmdcode::Uninstall:
     case cmdcode::Delete:
+        return RunPackageBatch(command, name);
     case cmdcode::List: {
         if (name.empty())
             return CommandError(rc::NoPackageSpecified);
@@ -129,7 +176,88 @@ int CNUVProgram::InstallPackage(const std::string& name, const std::string& inst
         return CommandError(rc::NoPackageSpecified);
     if (const int opened = OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
-    return rc::Success;   // an open package without a component manager has nothing to install
+    return InstallOpenPackage();
+}
+
+int CNUVProgram::InstallOpenPackage()
+{
+    CDistribution* distribution = CurrentDistribution();
+    if (!distribution)
+        return rc::Success;   // an open package without a component manager has nothing to install
+    CComponentManager* manager = distribution->GetComponentManager();
+    const int platform = distribution->GetPlatform();
+    if (platform != kNoPlatform && platform != kThisPlatform) {
+        NUVDisplay("%s", ("There is a mismatch between the machine's Operating System of " +
+                          PlatformName(kThisPlatform) +
+                          " and the Distribution's Target Operating System of " +
+                          PlatformName(platform) + ".\n\nThe installation cannot proceeed.")
+                             .c_str());
+        return rc::UnsupportedOS;
+    }
+    ApplyInstallationPath();
+    if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0 &&
+        AcceptEULA(stdin) != rc::Success)
+        return rc::EULARefused;
+
+    (void)manager->MarkAll(CComponent::ActionInstall);
+    int uninstallResult = rc::Success;
+    if (CountMarked(*manager, CComponent::ActionUninstall) > 0)
+        uninstallResult = BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
+    int installResult = rc::Success;
+    if (CountMarked(*manager, CComponent::ActionInstall) > 0)
+        installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
+    CNUVFunctions::Instance()->SavePackageDetails();
+    return installResult != rc::Success ? installResult : uninstallResult;
+}
+
+void CNUVProgram::ApplyInstallationPath()
+{
+    if (m_InstallationPath.empty())
+        return;
+    CDistribution* distribution = CurrentDistribution();
+    if (distribution->GetComponentManager()->CountInstalled() > 0) {
+        NUVDisplay("Unable to change installation path because a number of Components are already "
+                   "installed\n");
+        NUVDisplay("If you wish to change the installation path, uninstall all Components first "
+                   "using the '-uninstall' switch\n");
+        NUVDisplay("Current installation path is set to: %s\n",
+                   distribution->GetTessomRoot().c_str());
+        return;
+    }
+    (void)distribution->setTessomRoot(m_InstallationPath);
+    CNUVFunctions::Instance()->SavePackageDetails();
+    NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
+}
+
+int CNUVProgram::RunPackageBatch(int command, const std::string& name)
+{
+    if (name.empty())
+        return CommandError(rc::NoPackageSpecified);
+    if (const int opened = OpenPackage(name); opened != rc::Success)
+        return ReportResult(opened, name);
+    CDistribution* distribution = CurrentDistribution();
+    if (!distribution)
+        return rc::Success;   // an open package without a component manager has nothing to do
+    CComponentManager* manager = distribution->GetComponentManager();
+    switch (command) {
+    case cmdcode::Download:
+        if (manager->MarkAll(CComponent::ActionDownload) == rc::CannotDownloadOffline) {
+            NUVDisplay("Cannot download Components from a local Distribution\nDistribution Not "
+                       "recognised or currently working offline");
+            return CommandError(rc::CannotDownloadOffline);
+        }
+        return BatchExitCode(manager->DownloadComponents(), *manager, rc::DownloadFailed);
+    case cmdcode::Uninstall:
+        if (manager->CountInstalled() == 0) {
+            NUVDisplay("Package '%s' is not currently installed.\n", name.c_str());
+            return rc::Success;
+        }
+        (void)manager->MarkAll(CComponent::ActionUninstall);
+        return BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
+    default:
+        (void)manager->MarkAll(CComponent::ActionDelete);
+        return BatchExitCode(manager->DeleteComponents(), *manager, rc::DeletingFromCacheFailed);
+    }
 }
 
 int CNUVProgram::RemovePackage(const std::string& name)

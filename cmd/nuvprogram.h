@@ -73,6 +73,12 @@ private:
     CNUVProgram();
 
     int InstallPackage(const std::string& name, const std::string& installed);
+    /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.
+    int RunPackageBatch(int command, const std::string& name);
+    /// Steps of "-install" after the package is open.
+    int InstallOpenPackage();
+    /// "-path" for the open package: the new root, or why it stays.
+    void ApplyInstallationPath();
     int RemovePackage(const std::string& name);
     int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);

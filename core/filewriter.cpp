@@ -11,20 +11,6 @@
 
 namespace {
 
-bool WriteAll(int fd, const std::string& content)
-{
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 mode_t TargetMode(const std::string& path, int mode)
 {
     if (mode >= 0)
@@ -56,7 +42,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, in
               std::strerror(errno));
         return false;
     }
-    const bool written = WriteAll(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
+    const bool written = WriteAllBytes(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
                          ::fsync(fd) == 0;
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
@@ -67,5 +53,19 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, in
         return false;
     }
     SyncFolder(path);
+    return true;
+}
+
+bool WriteAllBytes(int fd, const std::string& content)
+{
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += size_t(n);
+    }
     return true;
 }

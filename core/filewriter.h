@@ -9,3 +9,7 @@
 /// mode: the permission bits of the new file; -1 keeps those of the file it replaces
 /// (0644 for a new file). Returns false, with the old file untouched, on any failure.
 bool WriteFileAtomically(const std::string& path, const std::string& content, int mode = -1);
+
+/// Writes all of content to the open descriptor fd, retrying short writes and interrupted
+/// calls. False on the first real failure (errno set).
+bool WriteAllBytes(int fd, const std::string& content);

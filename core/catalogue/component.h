@@ -102,6 +102,55 @@ public:
     /// takes the derived name; with update, the holder's downloaded version becomes this one.
     bool IsInCache(bool update);
 
+    // --- Cache, extraction, installation (core/operations/componentinstall.cpp) -------------
+    // All return result codes of rc::. Paths below are relative to the working directory.
+
+    /// Fetches the archive from the server into the cache folder. 74 when not included;
+    /// 34 when the transfer failed (nothing changes); 0 with m_Package and the holder's
+    /// downloaded version set.
+    int Download();
+    /// Removes the archive from the cache. 0; 85 no such file; 36 removal failed. On 0 and 85
+    /// the holder's downloaded version becomes the none version.
+    int DeleteFromCache();
+    /// Unpacks the cached archive into ExtractionFolder(): ".zip" with unzip, ".tgz" with
+    /// tar, any other extension by running the archive itself with "-o". An archive with an
+    /// entry that would land outside the cache folder is refused with 95 before unpacking.
+    /// Otherwise the runner's code (0; 44 program missing; 45 time limit; 109 failed).
+    int Extract();
+    int ExtractZIP();
+    int ExtractTGZ();
+    int ExtractWindows();
+    /// Deletes ExtractionFolder(). 0, or 104.
+    int CleanUpExtraction();
+    /// Time limit of one unpacking run in milliseconds (the process runner's default unless
+    /// set; -1 waits for ever).
+    void SetExtractTimeout(int milliseconds) { m_ExtractTimeout = milliseconds; }
+
+    /// Puts this version into the distribution's platform root: cache (downloading when
+    /// on-line), extraction (one retry after a time-out), removal of the installed version,
+    /// the file list's files, the installer folder, the install script, clean-up. A failure
+    /// after files were copied rolls the component back; the holder's installed version is
+    /// set only on success. 0; 74; 39 not in the cache; the extraction's, the file
+    /// synchronisation's, the copy's or the script's code.
+    int Install();
+    /// Runs the installed uninstall script, removes the installed file list's files and the
+    /// installed installer folder, and clears the holder's installed version. Needs nothing
+    /// from the cache. 0, or the first failing step's code (the rest stays untouched).
+    int Uninstall();
+    /// The archive's install script with $TESSOM_ROOT and $INSTALL_DIR; 47 when it has none.
+    int RunInstallScript();
+    /// The installed uninstall script with the same variables; 47 when there is none.
+    int RunUninstallScript();
+
+    /// cache folder + "/" + name: where the archive unpacks.
+    std::string ExtractionFolder() const;
+    /// ExtractionFolder()/installer/<name>, found ignoring case when needed.
+    std::string ArchiveInstallerFolder() const;
+    /// <platform root>/installer/<name>.
+    std::string InstalledInstallerFolder() const;
+    /// The distribution's platform root; empty without a distribution.
+    std::string InstallationFolder() const;
+
     const std::string& GetName() const { return m_Name; }
     const std::string& GetPackage() const { return m_Package; }
     const std::string& GetDescription() const { return m_Description; }
@@ -147,4 +196,5 @@ private:
     std::vector<CComponent*> m_Dependants;        // not owned; direct
     int m_Platform = 0;
     CUncopiedText m_LastError;
+    int m_ExtractTimeout = 300000;   // the process runner's default
 };

@@ -71,6 +71,33 @@ public:
     /// Brings each holder's downloaded version in line with the archives really in the cache.
     void VerifyDownloaded();
 
+    // --- Batch operations (core/operations/batchoperations.cpp) ---------------------------
+    // Each processes, per holder, the first record carrying the batch's action; prints its
+    // progress and summary through the output module; reads the stop flag between components
+    // (a cancelled batch returns 98 at once and saves nothing); and returns the batch result,
+    // also kept in BatchResult(). A failing component is reported, its name added to
+    // FailedComponents(), and the batch goes on.
+
+    /// Action 1 in catalogue order; failures 30. Ends with the downloaded-state save's code.
+    int DownloadComponents(bool* pStop = nullptr);
+    /// Action 4 in catalogue order; failures 103. Ends with the downloaded-state save's code.
+    int DeleteComponents(bool* pStop = nullptr);
+    /// Action 2, fewest dependencies first, with services and set-up around it; 119 when the
+    /// root of a first installation is not writable; failures 63. Saves both state files and
+    /// records the root in "InstallDir.nuv".
+    int InstallComponents();
+    /// Action 3, fewest dependants first; failures 121 (63 at the end). Saves the installed
+    /// state; when nothing stays installed, removes the installed-state file and
+    /// "InstallDir.nuv".
+    int UninstallComponents();
+    /// Asks the running batch to stop before its next component.
+    void Stop() { m_bStop = true; }
+    int BatchResult() const { return m_BatchResult; }
+    /// Names of the components the last batch could not process, in the order met.
+    const std::vector<std::string>& FailedComponents() const { return m_FailedComponents; }
+    /// Deletes "InstallDir.nuv" in the "packages" folder.
+    void DestroyInstallationDirFile();
+
     // --- State files -----------------------------------------------------------------------
     /// Path of the downloaded-state file: folder/packages.dat, or packages/<alias>/packages.dat
     /// when folder is empty.
@@ -106,4 +133,9 @@ private:
     std::unordered_map<std::string, CComponentHolder*> m_Index;   // name -> holder
     std::vector<CComponentHolder*> m_VisitedHolders;   // to clear the marks of one resolution
     std::vector<CComponent*> m_DependencyList;
+    bool m_bStop = false;
+    int m_BatchResult = 0;
+    bool m_bServicesStopped = false;   // by an uninstall batch, for the install batch after it
+    bool m_bSetupRemoved = false;      // likewise for the platform set-up
+    std::vector<std::string> m_FailedComponents;
 };

@@ -76,6 +76,23 @@ public:
     bool HasSetup() const { return !m_Setup.empty(); }
     bool HasStart() const { return !m_Start.empty(); }
 
+    // --- Platform set-up and services (core/operations/platformsetup.cpp) -------------------
+    // Every child runs below m_TessomRoot with its output shown to the user.
+
+    /// Runs m_Stop (a program path relative to the root; its folder is the working directory).
+    /// 0 when there is none, otherwise the runner's code.
+    int StopServices();
+    /// Runs m_Start as StopServices does. 0 when there is none; 68 when the program file
+    /// cannot be read; otherwise the runner's code.
+    int StartServices();
+    /// Runs the set-up command line m_Setup without a time limit. For the platform's own
+    /// "r5install" (three words) an upgrade of a current base runs with "-upgrade" alone.
+    /// 82 no command; 69 an r5install line of the wrong length; otherwise the runner's code.
+    int DoR5Setup(bool upgrade);
+    /// Runs the removal command line m_Remove. For "r5install" (two words) a current base runs
+    /// with "-stop" when stop is asked, else "-total_uninstall". 82; 69; or the runner's code.
+    int DoR5Remove(bool stop);
+
     /// The catalogue; never null while the record lives.
     CComponentManager* GetComponentManager() const { return m_pComponentManager.get(); }
 

@@ -20,16 +20,6 @@ bool IsLinkEntry(const std::string& path)
     return StatEntry(path, &st) && S_ISLNK(st.st_mode);
 }
 
-std::string ResolvedPath(const std::string& path)
-{
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return std::string();
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
 // The entry as a plain relative path: separators of either kind become "/", empty and "."
 // parts go and ".." takes the part before it away, so that an entry always stays relative to
 // its folder. False when ".." would climb above that folder.
@@ -64,7 +54,7 @@ std::string PrefixOf(const std::string& line)
 // Writing or deleting through it must not reach anything outside the installation folder.
 bool StaysInside(const std::string& root, const std::string& relative)
 {
-    const std::string realRoot = ResolvedPath(root);
+    const std::string realRoot = RealPath(root);
     if (realRoot.empty() || realRoot == "/")
         return true;   // nothing can lie below a missing root yet
     std::string current = root;
@@ -72,7 +62,7 @@ bool StaysInside(const std::string& root, const std::string& relative)
         current = JoinPath(current, part);
         if (!IsLinkEntry(current))
             continue;
-        const std::string real = ResolvedPath(current);
+        const std::string real = RealPath(current);
         if (real != realRoot && real.compare(0, realRoot.size() + 1, realRoot + "/") != 0)
             return false;
     }

@@ -99,16 +99,6 @@ bool PlaceLink(const std::string& target, const std::string& path)
     return ::symlink(target.c_str(), path.c_str()) == 0;
 }
 
-std::string RealPath(const std::string& path)
-{
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return std::string();
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
 bool ReadWhole(int fd, std::string* content)
 {
     char block[65536];
@@ -122,20 +112,6 @@ bool ReadWhole(int fd, std::string* content)
             return true;
         content->append(block, size_t(n));
     }
-}
-
-bool WriteWhole(int fd, const std::string& content)
-{
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
 }
 
 int OpenDestination(const std::string& path, mode_t mode)
@@ -191,7 +167,7 @@ int CopyFile(const std::string& source, std::string destination)
     std::string content;
     int result = rc::Success;
     // The mode is set explicitly because open applies it only to a new file, through umask.
-    if (!ReadWhole(in, &content) || !WriteWhole(out, content) || ::fchmod(out, mode) != 0) {
+    if (!ReadWhole(in, &content) || !WriteAllBytes(out, content) || ::fchmod(out, mode) != 0) {
         Trace("Sync File Copy failed : %s\n", std::strerror(errno));
         result = rc::InvalidCopying;
     }
@@ -513,3 +489,13 @@ std::string FindPathIgnoringCase(const std::string& path)
 }
 
 std::vector<std::string> SupportedSystems() { return {"Debian 12 or above"}; }
+
+std::string RealPath(const std::string& path)
+{
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        return std::string();
+    std::string result = resolved;
+    std::free(resolved);
+    return result;
+}

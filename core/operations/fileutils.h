@@ -50,3 +50,5 @@ std::string FindPathIgnoringCase(const std::string& path);
 int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
 /// The systems the tool is built and tested for, for display.
 std::vector<std::string> SupportedSystems();
+/// The absolute path with every link resolved; empty when path does not exist.
+std::string RealPath(const std::string& path);

@@ -1,0 +1,358 @@
+// Cache, extraction, installation and removal of one component version.
+
+#include "core/catalogue/cache.h"
+#include "core/catalogue/component.h"
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/distribution.h"
+#include "core/nuvfunctions.h"
+#include "core/operations/componentscriptparser.h"
+#include "core/operations/filesync.h"
+#include "core/operations/fileutils.h"
+#include "core/operations/processbox.h"
+#include "core/resultcodes.h"
+#include "core/textutil.h"
+#include "core/trace.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+const char kInstallScope[] = "CComponent::Install()";
+const char kInstallExitScope[] = "CComponent::Install()\n\n";
+const char kFileList[] = "filelist";
+
+bool IsScriptSuccess(int result) { return result == rc::Success || result == rc::NoScriptFile; }
+
+/// A name that stays one folder level when joined to a path: the catalogue comes from a server
+/// and a name such as "../x" must not steer deletions out of the cache or the root.
+bool IsSafeName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
+}
+
+/// An archive entry that would be written outside the folder the archive unpacks in.
+bool LeavesFolder(const std::string& entry)
+{
+    if (!entry.empty() && (entry[0] == '/' || entry[0] == '\\'))
+        return true;
+    for (const std::string& part : SplitFields(ToBackslashes(entry), '/'))
+        if (part == "..")
+            return true;
+    return false;
+}
+
+/// Lists the archive's entries with program and listSwitch and refuses it (95, reason in
+/// *why) when one of them would land outside runDir. A failed listing gives the runner's code.
+int CheckArchiveEntries(const std::string& runDir, const std::string& program,
+                        const std::string& listSwitch, const std::string& archive, int timeout,
+                        std::string* why)
+{
+    std::string listing;
+    CProcessBox box(runDir, program, false);
+    box.AddArgument(listSwitch);
+    box.AddArgument(archive);
+    box.SetTimeout(timeout);
+    box.CaptureOutput(&listing);
+    const int listed = box.Start(true);
+    if (listed != rc::Success)
+        return listed;
+    for (const std::string& entry : SplitLines(listing)) {
+        if (!LeavesFolder(entry))
+            continue;
+        *why = "Archive " + archive + " holds " + entry + ", which lies outside the cache folder";
+        Trace("%s", why->c_str());
+        return rc::InvalidFile;
+    }
+    return rc::Success;
+}
+
+/// Undoes a failed installation: the installed version's removal, then whatever the new file
+/// list copied (the removal above only knows the files of the version installed before).
+void RollBack(CComponent* component)
+{
+    (void)component->Uninstall();
+    CFileSync sync(component->ExtractionFolder());
+    sync.SetUninstallListPath(JoinPath(component->ArchiveInstallerFolder(), kFileList));
+    const int removed = sync.SyncFiles(component->InstallationFolder(), CFileSync::kUninstall);
+    if (removed != rc::Success)
+        Trace("\tRemoving the new files failed %d", removed);
+}
+
+int InstallFailed(const CComponent& component, int result)
+{
+    Trace("\t%s Installation Failed (%d)", component.GetName().c_str(), result);
+    ExitScope(kInstallExitScope);
+    return result;
+}
+
+/// Removes the installed version's files before the new ones are copied.
+int RemovePreviousVersion(CComponent* component)
+{
+    Trace("\tUninstall Previous Installed version");
+    int result = component->RunUninstallScript();
+    if (!IsScriptSuccess(result)) {
+        Trace("\tRuning uninstall script failed %d", result);
+    } else {
+        CFileSync sync(component->ExtractionFolder());
+        sync.SetUninstallListPath(JoinPath(component->InstalledInstallerFolder(), kFileList));
+        result = sync.SyncFiles(component->InstallationFolder(), CFileSync::kUninstall);
+        if (result != rc::Success) {
+            component->SetLastError(sync.ErrorText());
+            Trace("\tRuning uninstall SyncFiles failed %d", result);
+        }
+    }
+    if (IsScriptSuccess(result))
+        return rc::Success;
+    Trace("\tInstall copy tree failed");
+    return result;
+}
+
+/// The steps between extraction and clean-up; 0 when the new version is in place.
+int InstallExtracted(CComponent* component)
+{
+    CComponentHolder* holder = component->GetHolder();
+    if (holder && !holder->GetInstalledVersion().IsZero()) {
+        const int removed = RemovePreviousVersion(component);
+        if (removed != rc::Success)
+            return removed;
+    }
+
+    CFileSync sync(component->ExtractionFolder());
+    sync.SetInstallListPath(JoinPath(component->ArchiveInstallerFolder(), kFileList));
+    const int copied = sync.SyncFiles(component->InstallationFolder(), CFileSync::kInstall);
+    if (copied != rc::Success) {
+        component->SetLastError(sync.ErrorText());
+        Trace("copying New Files failed %d", copied);
+        RollBack(component);
+        return copied;
+    }
+
+    const std::string installed = component->InstalledInstallerFolder();
+    (void)MakeDirPath(installed);   // the copy below reports a folder that could not be made
+    const int tree = CopyTree(component->ArchiveInstallerFolder() + "/", installed + "/");
+    if (!IsScriptSuccess(tree)) {
+        Trace("\tInstall copy tree failed %d", tree);
+        // Without its installer folder the version could never be uninstalled: take the
+        // copied files away again rather than leave them unrecorded.
+        RollBack(component);
+        return tree;
+    }
+
+    const int script = component->RunInstallScript();
+    if (!IsScriptSuccess(script)) {
+        Trace("\tRunning install script failed");
+        RollBack(component);
+        return script;
+    }
+    Trace("\tInstall almost completed");
+    return rc::Success;
+}
+
+}  // namespace
+
+std::string CComponent::ExtractionFolder() const
+{
+    return JoinPath(GetCacheFolder(m_Platform), m_Name);
+}
+
+std::string CComponent::ArchiveInstallerFolder() const
+{
+    const std::string path = JoinPath(JoinPath(ExtractionFolder(), "installer"), m_Name);
+    const std::string found = FindPathIgnoringCase(path);
+    return found.empty() ? path : found;
+}
+
+std::string CComponent::InstalledInstallerFolder() const
+{
+    return JoinPath(JoinPath(InstallationFolder(), "installer"), m_Name);
+}
+
+std::string CComponent::InstallationFolder() const
+{
+    return m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
+}
+
+int CComponent::DeleteFromCache()
+{
+    const int result = RemoveFile(ArchivePath());
+    if ((result == rc::Success || result == rc::FileDoesNotExist) && m_pHolder)
+        m_pHolder->SetDownloadedVersion(CVersion());
+    return result;
+}
+
+int CComponent::Extract()
+{
+    CTraceScope scope("CComponent::Extract()");
+    Trace("m_Extention = %s", m_Extention.c_str());
+    if (!IsSafeName(m_Name))
+        return rc::ComponentNameInvalid;
+    if (m_Extention == ".zip")
+        return ExtractZIP();
+    if (m_Extention == ".tgz")
+        return ExtractTGZ();
+    return ExtractWindows();
+}
+
+namespace {
+
+/// Unpacks a component archive with an archive program in the cache folder after checking its
+/// entries; why receives the reason of a refusal.
+int UnpackArchive(const CComponent& component, const std::string& program,
+                  const std::string& listSwitch, const std::string& extractSwitch, int timeout,
+                  std::string* why)
+{
+    const std::string cacheFolder = JoinPath(WorkingDirectory(), GetCacheFolder(component.GetPlatform()));
+    const std::string archive = JoinPath(cacheFolder, component.ArchiveName());
+    (void)DeleteFileTree(component.ExtractionFolder());   // a missing folder is no error
+    const std::string runDir = cacheFolder + "/";
+    const std::string found = CProcessBox::FindProgram(program);
+    Trace("Run Dir %s", runDir.c_str());
+    Trace("ZipPath %s", (found.empty() ? program : found).c_str());
+    Trace("FilePath %s", archive.c_str());
+    int result = CheckArchiveEntries(runDir, program, listSwitch, archive, timeout, why);
+    if (result == rc::Success) {
+        CProcessBox box(runDir, program, false);
+        box.AddArgument(extractSwitch);
+        box.AddArgument(archive);
+        box.SetTimeout(timeout);
+        result = box.Start(true);
+    }
+    if (result != rc::Success)
+        Trace("\tExtract failed %d", result);
+    return result;
+}
+
+}  // namespace
+
+int CComponent::ExtractZIP()
+{
+    CTraceScope scope("CComponent::ExtractZIP()");
+    std::string why;
+    const int result = UnpackArchive(*this, "unzip", "-Z1", "-o", m_ExtractTimeout, &why);
+    if (!why.empty())
+        SetLastError(why);
+    return result;
+}
+
+int CComponent::ExtractTGZ()
+{
+    CTraceScope scope("CComponent::ExtractTGZ()");
+    std::string why;
+    const int result = UnpackArchive(*this, "tar", "-tzf", "-xzf", m_ExtractTimeout, &why);
+    if (!why.empty())
+        SetLastError(why);
+    return result;
+}
+
+int CComponent::ExtractWindows()
+{
+    Trace("ExtractWindows");
+    const std::string archive = ArchivePath();
+    (void)DeleteFileTree(ExtractionFolder());
+    // Archives arrive from the server without their execute bit.
+    struct stat st;
+    if (::stat(archive.c_str(), &st) == 0 && (st.st_mode & S_IXUSR) == 0)
+        (void)::chmod(archive.c_str(), (st.st_mode & 07777) | S_IXUSR);
+    CProcessBox box(GetCacheFolder(m_Platform), archive, false);
+    box.AddArgument("-o");
+    box.SetTimeout(m_ExtractTimeout);
+    return box.Start(true);
+}
+
+int CComponent::CleanUpExtraction()
+{
+    CTraceScope scope("CComponent::CleanUpExtraction()");
+    const int result = IsSafeName(m_Name) ? DeleteFileTree(ExtractionFolder()) : rc::InvalidTreeName;
+    if (result == rc::Success)
+        return rc::Success;
+    Trace("\tClean up Failed %d", result);
+    return rc::DeletingTemporaryFilesFailed;
+}
+
+int CComponent::RunInstallScript()
+{
+    CComponentScriptParser parser(JoinPath(ArchiveInstallerFolder(), m_Name + "_install.scr"),
+                                  InstallationFolder());
+    (void)parser.AddVariable("TESSOM_ROOT=" + InstallationFolder());
+    (void)parser.AddVariable("INSTALL_DIR=" + ExtractionFolder());
+    return parser.Run();
+}
+
+int CComponent::RunUninstallScript()
+{
+    CComponentScriptParser parser(JoinPath(InstalledInstallerFolder(), m_Name + "_uninstall.scr"),
+                                  InstallationFolder());
+    (void)parser.AddVariable("TESSOM_ROOT=" + InstallationFolder());
+    (void)parser.AddVariable("INSTALL_DIR=" + ExtractionFolder());
+    return parser.Run();
+}
+
+int CComponent::Install()
+{
+    EnterScope(kInstallScope);
+    if (!m_Included)
+        return InstallFailed(*this, rc::NotIncluded);
+    // Without a root every path below would start at the file-system root.
+    if (InstallationFolder().empty())
+        return InstallFailed(*this, rc::RootEmpty);
+    if (!IsSafeName(m_Name))
+        return InstallFailed(*this, rc::ComponentNameInvalid);
+    if (!IsInCache(true)) {
+        if (CNUVFunctions::Instance()->IsOnline())
+            (void)Download();   // the second cache check decides
+        else
+            NUVDisplay("Failed to find %s in the cache, working offline skipping download "
+                       "attempt\n", ArchiveName().c_str());
+    }
+    if (!IsInCache(true))
+        return InstallFailed(*this, rc::NotDownloaded);
+
+    int result = Extract();
+    if (result == rc::ProcessTimedOut) {
+        Trace("\tExtraction of %s timeout - retry", m_Package.c_str());
+        result = Extract();
+    }
+    if (result == rc::Success)
+        result = InstallExtracted(this);
+    if (CleanUpExtraction() != rc::Success)
+        Trace("\tClean Up Extraction failed");
+    if (result != rc::Success)
+        return InstallFailed(*this, result);
+    if (m_pHolder)
+        m_pHolder->SetInstalledVersion(m_Version);
+    Trace("\t%s Installed", m_Name.c_str());
+    ExitScope(kInstallExitScope);
+    return rc::Success;
+}
+
+int CComponent::Uninstall()
+{
+    CTraceScope scope("CComponent::Uninstall()");
+    Trace("Uninstalling %s", m_Name.c_str());
+    if (InstallationFolder().empty())
+        return rc::RootEmpty;
+    if (!IsSafeName(m_Name))
+        return rc::ComponentNameInvalid;
+    int result = RunUninstallScript();
+    if (!IsScriptSuccess(result)) {
+        Trace("Running Uninstall Script failed");
+        return result;
+    }
+    CFileSync sync(ExtractionFolder());
+    sync.SetUninstallListPath(JoinPath(InstalledInstallerFolder(), kFileList));
+    result = sync.SyncFiles(InstallationFolder(), CFileSync::kUninstall);
+    if (result != rc::Success) {
+        SetLastError(sync.ErrorText());
+        Trace("UnSync Files failed");
+        return result;
+    }
+    result = DeleteFileTree(InstalledInstallerFolder());
+    if (result != rc::Success) {
+        Trace("Delete File Tree failed :(");
+        return result;
+    }
+    if (m_pHolder)
+        m_pHolder->SetInstalledVersion(CVersion());
+    return rc::Success;
+}

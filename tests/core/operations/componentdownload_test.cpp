@@ -1,0 +1,107 @@
+#include "core/catalogue/component.h"
+
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/componentmanager.h"
+#include "core/nuvfunctions.h"
+#include "core/resultcodes.h"
+#include "core/server/connectiondetails.h"
+#include "support/componentarchive.h"
+#include "support/coreapp.h"
+#include "support/ftpserver.h"
+#include "support/testsupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+/// A package whose archives come from a real FTP server serving <temp>/served.
+class ComponentDownloadTest : public TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        EnsureCoreApplication();
+        WriteFile(Path("served/software/r5/main/.keep"), "");
+        ASSERT_TRUE(m_Server.Start(Path("served"), Path("ftp.log")));
+        CConnectionDetails* details = CConnectionDetails::Instance();
+        details->SetUserName(CFtpServer::kUser);
+        details->SetPassword(CFtpServer::kPassword);
+        details->SetServer(m_Server.Address());
+        CNUVFunctions::Instance()->SetOnline(true);
+        WriteFile(Path("packages/pkg/package.dat"), "");
+        m_Package = std::make_unique<CTestPackage>(Path("root"));
+    }
+    void TearDown() override
+    {
+        CNUVFunctions::Instance()->SetOnline(false);
+        m_Server.Stop();
+        TempDirTest::TearDown();
+    }
+    /// A record served below /software/r5/main/ (its archive built there when served).
+    CComponent* Add(const std::string& name, bool served)
+    {
+        if (served) {
+            MakeArchive(Path(), name, "1.0.0",
+                        {{name + ".txt", "x"}, {"installer/" + name + "/filelist", name + ".txt\n"}});
+            WriteFile(Path("served/software/r5/main/" + name + "-1.0.0.zip"),
+                      ReadFile(Path("cache/Linux/" + name + "-1.0.0.zip")));
+            ::unlink(Path("cache/Linux/" + name + "-1.0.0.zip").c_str());
+        }
+        CComponent* record = m_Package->Add(name, "1.0.0");
+        record->SetServerPath("r5/main/");
+        return record;
+    }
+    CComponentManager* Manager() { return m_Package->m_Distribution.GetComponentManager(); }
+
+    CaptureOutputModule m_Output;
+    CFtpServer m_Server;
+    std::unique_ptr<CTestPackage> m_Package;
+};
+
+}  // namespace
+
+TEST_F(ComponentDownloadTest, BatchFetchesSkipsCachedAndListsFailures)
+{
+    Add("A", true);
+    Add("B", false);
+    Add("C", false);
+    WriteFile(Path("cache/Linux/C-1.0.0.zip"), "cached");
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionDownload));
+
+    EXPECT_EQ(rc::Success, Manager()->DownloadComponents());   // the save's result
+    EXPECT_EQ("Downloading..... 001/003:\tA (v1.0.0)\n"
+              "Downloading..... 002/003:\tB (v1.0.0)\n"
+              "\t/software/r5/main/B-1.0.0.zip failed to download\n"
+              "\tDownloading B, Failed FTP download error\n"
+              "Downloading..... 003/003:\tC (v1.0.0)\n"
+              "\tAlready present in the cache.\n"
+              "\nErrors occurred while trying to dowload the following components:\n\n"
+              "B\n"
+              "\nSee output above for error details.\n",
+              m_Output.m_Text);
+    EXPECT_EQ(std::vector<std::string>{"B"}, Manager()->FailedComponents());
+    EXPECT_EQ(ReadFile(Path("served/software/r5/main/A-1.0.0.zip")),
+              ReadFile(Path("cache/Linux/A-1.0.0.zip")));
+    EXPECT_FALSE(Exists(Path("cache/Linux/B-1.0.0.zip")));
+    EXPECT_EQ(CVersion("1.0.0"), Manager()->FindHolder("A")->GetDownloadedVersion());
+    EXPECT_TRUE(Manager()->FindHolder("B")->GetDownloadedVersion().IsZero());
+    EXPECT_NE(std::string::npos,
+              ReadFile(Path("packages/pkg/packages.dat")).find("A-1.0.0.zip"));
+}
+
+TEST_F(ComponentDownloadTest, InstallFetchesAnUncachedArchiveOnlineAndExcludedOnesNever)
+{
+    CComponent* served = Add("D", true);
+    EXPECT_EQ(rc::Success, served->Install());
+    EXPECT_EQ("x", ReadFile(Path("root/D.txt")));
+    EXPECT_TRUE(Exists(Path("cache/Linux/D-1.0.0.zip")));   // stays cached
+
+    CComponent* missing = Add("M", false);
+    EXPECT_EQ(rc::NotDownloaded, missing->Install());
+
+    CComponent* excluded = Add("E", true);
+    excluded->SetIncluded(false);
+    m_Server.ClearLog();
+    EXPECT_EQ(rc::NotIncluded, excluded->Download());
+    EXPECT_EQ(0, m_Server.Count("RETR"));
+}
