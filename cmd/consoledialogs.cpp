@@ -149,6 +149,12 @@ bool AskProxy(CConnectionDetails* details)
         return false;
     details->SetProxyUsername(answer);
     details->SetProxyPassword(CConnectionDetails::ReadPassword("Enter Proxy Password: "));
+    // The NTLM messages carry the domain and cannot be made without one, so a proxy that
+    // needs authentication is unusable unless the domain can be given here too.
+    NUVDisplay("\nEnter Proxy Domain: ");
+    if (!ReadAnswer(kMenuAnswerBuffer, &answer))
+        return false;
+    details->SetProxyDomain(TrimSpaces(answer));
     return true;
 }
 
