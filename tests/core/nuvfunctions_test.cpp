@@ -23,23 +23,9 @@ bool IsFolder(const std::string& path) { return QFileInfo(QString::fromStdString
 void MakeFolder(const std::string& path) { ASSERT_TRUE(QDir().mkpath(QString::fromStdString(path))); }
 
 /// Every test runs in a fresh folder with the debug trace on, so trace lines can be checked.
-class FacadeTest : public testsupport::TempDirTest {
+class FacadeTest : public testsupport::TracedTempDirTest {
 protected:
     static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
-
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        DebugTraceOn();
-    }
-
-    void TearDown() override
-    {
-        DebugTraceOff();
-        TempDirTest::TearDown();
-    }
-
-    std::string TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
 
     /// Empties the test folder (the trace too) for the next case of a table.
     void ClearFolder()

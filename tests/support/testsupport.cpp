@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include "core/nuvfunctions.h"
+#include "core/trace.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,21 @@ std::string TempDirTest::Path(const std::string& relative) const
     const std::string base = m_Dir.path().toStdString();
     return relative.empty() ? base : base + "/" + relative;
 }
+
+void TracedTempDirTest::SetUp()
+{
+    TempDirTest::SetUp();
+    DebugTraceOn();
+    DebugTraceReset();
+}
+
+void TracedTempDirTest::TearDown()
+{
+    DebugTraceOff();
+    TempDirTest::TearDown();
+}
+
+std::string TracedTempDirTest::TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
 
 CaptureOutputModule::CaptureOutputModule() { CNUVFunctions::Instance()->SetOutputModule(this); }
 

@@ -23,6 +23,15 @@ protected:
     std::string m_PreviousDir;
 };
 
+/// A TempDirTest with the debug trace switched on and emptied, so tests can check trace lines.
+class TracedTempDirTest : public TempDirTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    /// The debug trace written so far.
+    std::string TraceText() const;
+};
+
 /// Collects everything the core displays; registered with the facade while it lives.
 class CaptureOutputModule : public NUVOutputModule {
 public:

@@ -13,21 +13,13 @@ using namespace testsupport;
 
 namespace {
 
-class ComponentInstallTest : public TempDirTest {
+class ComponentInstallTest : public TracedTempDirTest {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        DebugTraceOn();
-        DebugTraceReset();
+        TracedTempDirTest::SetUp();
         m_Package = std::make_unique<CTestPackage>(Path("root"));
     }
-    void TearDown() override
-    {
-        DebugTraceOff();
-        TempDirTest::TearDown();
-    }
-    std::string TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
 
     CaptureOutputModule m_Output;
     std::unique_ptr<CTestPackage> m_Package;

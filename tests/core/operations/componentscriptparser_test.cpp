@@ -15,21 +15,9 @@ using namespace testsupport;
 
 namespace {
 
-class ComponentScriptParserTest : public TempDirTest {
+class ComponentScriptParserTest : public TracedTempDirTest {
 protected:
     static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
-
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        DebugTraceOn();
-        DebugTraceReset();
-    }
-    void TearDown() override
-    {
-        DebugTraceOff();
-        TempDirTest::TearDown();
-    }
 
     // Runs text as an install script with the two variables an installation hands over.
     int RunScript(const std::string& text)

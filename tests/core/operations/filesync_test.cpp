@@ -14,20 +14,8 @@ namespace {
 
 constexpr const char* kExtraction = "cache/Linux/comp";
 
-class FileSyncTest : public TempDirTest {
+class FileSyncTest : public TracedTempDirTest {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        DebugTraceOn();
-        DebugTraceReset();
-    }
-    void TearDown() override
-    {
-        DebugTraceOff();
-        TempDirTest::TearDown();
-    }
-
     // Copies with the install list text given; the archive is whatever the test put below
     // cache/Linux/comp.
     int Install(const std::string& list, CFileSync* sync)
@@ -48,7 +36,6 @@ protected:
         return sync->SyncFiles(Path("root"), CFileSync::kUninstall);
     }
 
-    std::string TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
     size_t TraceCount(const std::string& message) const
     {
         const std::string text = TraceText();

@@ -17,23 +17,10 @@ using namespace testsupport;
 
 namespace {
 
-class ProcessBoxTest : public TempDirTest {
+class ProcessBoxTest : public TracedTempDirTest {
 protected:
     static void SetUpTestSuite() { testsupport::EnsureCoreApplication(); }
 
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        DebugTraceOn();
-        DebugTraceReset();
-    }
-    void TearDown() override
-    {
-        DebugTraceOff();
-        TempDirTest::TearDown();
-    }
-
-    std::string TraceText() const { return ReadFile(Path("NUVdebugtrace.txt")); }
     bool Traced(const std::string& message) const
     {
         return TraceText().find("]:" + message + "\n") != std::string::npos;
