@@ -13,23 +13,9 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 const char kDeltaFolder[] = "delta";
-
-bool HasMode(const std::string& path, mode_t type)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type;
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 // Directory creation that accepts a folder left by an earlier run.
 bool MakeFolder(const std::string& path)
@@ -106,7 +92,7 @@ int CDeltaPackage::CopyArchive(CComponentHolder* holder)
     const std::string target =
         JoinPath(JoinPath(workingDir, kDeltaFolder), record->ArchivePath());
     Trace("Copying %s To %s\n", source.c_str(), target.c_str());
-    if (!HasMode(source, S_IFREG) || PathExists(target))
+    if (!IsRegularFile(source) || EntryExists(target))
         return rc::Success;
     return CopyTree(source, target);
 }
@@ -128,12 +114,12 @@ int CDeltaPackage::CleanDeltaFolder()
 int CDeltaPackage::ApplyDPF(const std::string& path)
 {
     CTraceScope scope("CDeltaPackage::ApplyDPF()");
-    if (!HasMode(path, S_IFREG))
+    if (!IsRegularFile(path))
         return rc::PackageNotFound;
     std::string name;
     if (!PackageNameOfFile(path, &name))
         return rc::InvalidDeltaPackageName;
-    if (!HasMode(JoinPath("packages", name), S_IFDIR))
+    if (!IsFolder(JoinPath("packages", name)))
         return rc::UpgradingPackageMissing;
     std::vector<std::string> entries;
     if (int result = CheckPackageFileEntries(path, &entries); result != rc::Success)

@@ -12,24 +12,6 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
-#include <sys/stat.h>
-
-namespace {
-
-bool IsFile(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-}  // namespace
-
 CNPFMaker::CNPFMaker(CComponentManager* manager, ArchiveDownloader download)
     : m_pComponentManager(manager), m_Download(std::move(download))
 {
@@ -86,14 +68,13 @@ void CNPFMaker::MakeNPF()
     }
     const std::string name = alias + ".npf";
     // The zip program would add to an older file instead of replacing it.
-    if (PathExists(name)) {
+    if (EntryExists(name)) {
         NUVDisplay("Removing %s\n", name.c_str());
         if (int result = RemoveFile(name); result != rc::Success)
             Trace("Cannot remove %s: %d", name.c_str(), result);
     }
-    std::vector<std::string> arguments = {name};
-    for (const std::string& member : CollectMembers())
-        arguments.push_back(member);
+    std::vector<std::string> arguments = CollectMembers();
+    arguments.insert(arguments.begin(), name);
     CProcessBox box(WorkingDirectory(), "zip", arguments, false);
     // The caller reports the file; a failed run shows as a missing or short file.
     const int result = box.Start(true);
@@ -103,7 +84,7 @@ void CNPFMaker::MakeNPF()
 int CNPFMaker::LoadNPF(const std::string& path)
 {
     CTraceScope scope("CNPFMaker::LoadNPF()");
-    if (!IsFile(path))
+    if (!IsRegularFile(path))
         return rc::FileDoesNotExist;
     const std::string converted = ToBackslashes(path);
     std::string name;

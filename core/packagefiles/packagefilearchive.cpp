@@ -6,20 +6,17 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 const char kUnzip[] = "unzip";
 
-// A file name starting with "-" would be read as a switch by the archive program.
-std::string PathArgument(const std::string& path)
-{
-    return !path.empty() && path[0] == '-' ? "./" + path : path;
-}
-
 // Runs the unzip program's listing mode with one switch and returns its standard output.
 int ListArchive(const std::string& path, const std::string& listSwitch, std::string* listing)
 {
-    CProcessBox box(WorkingDirectory(), kUnzip, {"-Z", listSwitch, PathArgument(path)}, false);
+    CProcessBox box(WorkingDirectory(), kUnzip, {"-Z", listSwitch, ArchiveProgramArgument(path)},
+                    false);
     box.CaptureOutput(listing);
     return box.Start(true);
 }
@@ -121,6 +118,29 @@ std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entrie
 
 int UnpackPackageFile(const std::string& path)
 {
-    CProcessBox box(WorkingDirectory(), kUnzip, {"-o", PathArgument(path)}, false);
+    CProcessBox box(WorkingDirectory(), kUnzip, {"-o", ArchiveProgramArgument(path)}, false);
     return box.Start(true);
+}
+
+std::string ArchiveProgramArgument(const std::string& path)
+{
+    return !path.empty() && path[0] == '-' ? "./" + path : path;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool EntryExists(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
 }

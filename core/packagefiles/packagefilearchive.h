@@ -30,3 +30,14 @@ std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entrie
 /// Runs "unzip -o path" in the working directory: the process runner's code (0; 44 no unzip;
 /// 45 time limit; 109 failed). Entries already on disk are overwritten.
 int UnpackPackageFile(const std::string& path);
+
+/// The path as an argument of the archive programs: one starting with "-" is given as
+/// "./" + path, so that it is not read as a switch.
+std::string ArchiveProgramArgument(const std::string& path);
+
+/// A regular file, links followed.
+bool IsRegularFile(const std::string& path);
+/// A folder, links followed.
+bool IsFolder(const std::string& path);
+/// Anything at path, a dangling link included.
+bool EntryExists(const std::string& path);
