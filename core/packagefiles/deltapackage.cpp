@@ -124,5 +124,14 @@ int CDeltaPackage::ApplyDPF(const std::string& path)
     std::vector<std::string> entries;
     if (int result = CheckPackageFileEntries(path, &entries); result != rc::Success)
         return result;
+    // The file upgrades the package it names and no other: entries for another package
+    // folder would overwrite that package's state, or leave a half package behind.
+    const std::string folder = JoinPath("packages", name);
+    for (const std::string& written : PackageFoldersOf(entries)) {
+        if (written != folder) {
+            Trace("Refusing %s: it would write into %s", path.c_str(), written.c_str());
+            return rc::InvalidFile;
+        }
+    }
     return UnpackPackageFile(path);
 }

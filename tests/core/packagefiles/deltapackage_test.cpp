@@ -119,6 +119,8 @@ TEST_F(DeltaPackageTest, ApplyRefusesBeforeUnpacking)
     WriteRawZip("other.dpf", {"packages/other/packages.dat"});
     ASSERT_EQ(0, testsupport::RunProgram("cp", {"other.dpf", "nodot"}, ".").exitCode);
     WriteRawZip("pkg.dpf", {"packages/pkg/packages.dat", "../evil"});
+    ASSERT_EQ(0, MakeDirPath("renamed"));
+    WriteRawZip("renamed/pkg.dpf", {"packages/other/packages.dat", "cache/Linux/x.zip"});
     const std::set<std::string> before = Tree(Path());
 
     const struct { const char* path; int result; } cases[] = {
@@ -126,6 +128,7 @@ TEST_F(DeltaPackageTest, ApplyRefusesBeforeUnpacking)
         {"nodot", rc::InvalidDeltaPackageName},
         {"other.dpf", rc::UpgradingPackageMissing},
         {"pkg.dpf", rc::InvalidFile},
+        {"renamed/pkg.dpf", rc::InvalidFile},   // names pkg, carries another package
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
