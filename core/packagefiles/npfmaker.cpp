@@ -74,7 +74,7 @@ void CNPFMaker::MakeNPF()
             Trace("Cannot remove %s: %d", name.c_str(), result);
     }
     std::vector<std::string> arguments = CollectMembers();
-    arguments.insert(arguments.begin(), name);
+    arguments.insert(arguments.begin(), ArchiveProgramArgument(name));
     CProcessBox box(WorkingDirectory(), "zip", arguments, false);
     // The caller reports the file; a failed run shows as a missing or short file.
     const int result = box.Start(true);

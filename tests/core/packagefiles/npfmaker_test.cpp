@@ -84,6 +84,18 @@ TEST_F(NPFMakerTest, RoundTripCarriesPackageAndIncludedArchives)
     EXPECT_FALSE(Exists(Path("two/cache/Linux/gamma_3.zip")));
 }
 
+TEST_F(NPFMakerTest, AnAliasThatLooksLikeASwitchStillGivesItsFile)
+{
+    MakePackage();
+    CDistributionList::instance()->getCurrentDistribution()->SetAlias("-r");
+    WriteFile("packages/-r/package.dat", "details");
+    WriteFile("packages/-r/packages.dat", "state");
+    CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF();
+    EXPECT_EQ((std::vector<std::string>{"cache/Linux/alpha_1.zip", "packages/-r/package.dat",
+                                        "packages/-r/packages.dat"}),
+              Entries(Path("one/-r.npf")));
+}
+
 TEST_F(NPFMakerTest, LoadRefusesBeforeUnpacking)
 {
     MakePackage();
