@@ -45,24 +45,22 @@ void CResponseHeader::Clear()
     m_Fields.clear();
 }
 
-bool CResponseHeader::Has(const std::string& key) const
+const std::string* CResponseHeader::Find(const std::string& key) const
 {
     const std::string wanted = ToLower(key);
     for (const auto& field : m_Fields) {
         if (ToLower(field.first) == wanted)
-            return true;
+            return &field.second;
     }
-    return false;
+    return nullptr;
 }
+
+bool CResponseHeader::Has(const std::string& key) const { return Find(key) != nullptr; }
 
 std::string CResponseHeader::Value(const std::string& key) const
 {
-    const std::string wanted = ToLower(key);
-    for (const auto& field : m_Fields) {
-        if (ToLower(field.first) == wanted)
-            return field.second;
-    }
-    return std::string();
+    const std::string* value = Find(key);
+    return value ? *value : std::string();
 }
 
 std::vector<std::string> CResponseHeader::Keys() const

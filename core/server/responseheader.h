@@ -23,6 +23,9 @@ public:
     std::vector<std::string> Keys() const;
 
 private:
+    /// The value of the first line with that key, or null.
+    const std::string* Find(const std::string& key) const;
+
     int m_Status = 0;
     std::string m_Reason;
     std::vector<std::pair<std::string, std::string>> m_Fields;

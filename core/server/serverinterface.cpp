@@ -172,20 +172,23 @@ void ServerInterface::DropTargetFile(bool removeFromDisk)
     m_TargetFile.reset();
 }
 
+void ServerInterface::CreateClient(std::unique_ptr<CCurlMulti>& client)
+{
+    if (!client)
+        client = std::make_unique<CCurlMulti>(
+            [this](CURL* easy, CURLcode result) { OnTransferDone(easy, result); });
+}
+
 void ServerInterface::CreateFTPInterface()
 {
     NetTrace("ServerInterface::CreateFTPInterface()");
-    if (!m_Ftp)
-        m_Ftp = std::make_unique<CCurlMulti>(
-            [this](CURL* easy, CURLcode result) { OnTransferDone(easy, result); });
+    CreateClient(m_Ftp);
 }
 
 void ServerInterface::CreateHTTPInterface()
 {
     NetTrace("ServerInterface::CreateHTTPInterface()");
-    if (!m_Http)
-        m_Http = std::make_unique<CCurlMulti>(
-            [this](CURL* easy, CURLcode result) { OnTransferDone(easy, result); });
+    CreateClient(m_Http);
 }
 
 CURL* ServerInterface::NewEasy()
@@ -284,40 +287,37 @@ bool ServerInterface::StartFtp(const std::string& url, bool loginOnly)
 int ServerInterface::GetFileHttp()
 {
     NetTrace("ServerInterface::GetFileHttp()");
-    int result = NO_FTP_ERROR;
-    if (Details().GetUserName().empty() || Details().GetServer().empty()) {
-        NetTrace("!!! NO_CONNECTION_DETAILS !!!");
-        result = NO_CONNECTION_DETAILS;
-    } else {
-        CreateHTTPInterface();
-        if (PrepareTargetNames()) {
-            NetTrace("!!! FILE_ALREADY_EXISTS !!!");
-            result = FILE_ALREADY_EXISTS;
-        }
-    }
-    if (result == NO_FTP_ERROR) {
-        DropTargetFile(false);
-        m_TextData.clear();
-        if (!m_ToMemory) {
-            NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
-            if (!OpenTargetFile())
-                result = TRANSFER_FAILED;
-        }
-    }
-    if (result == NO_FTP_ERROR) {
-        m_SentNewType1 = false;
-        m_SentNewType3 = false;
-        m_SentAgainPlain = false;
-        m_ProxyAnswered = false;
-        if (!NewEasy())
-            result = TRANSFER_FAILED;
-        else
-            result = SendHttpRequest();
-        if (result != NO_FTP_ERROR)
-            DropTargetFile(true);
-    }
+    const int result = StartHttpGet();
     if (result != NO_FTP_ERROR)
         NetTrace("Error != ServerInterface::NO_FTP_ERROR - setting download as complete");
+    return result;
+}
+
+int ServerInterface::StartHttpGet()
+{
+    if (Details().GetUserName().empty() || Details().GetServer().empty()) {
+        NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        return NO_CONNECTION_DETAILS;
+    }
+    CreateHTTPInterface();
+    if (PrepareTargetNames()) {
+        NetTrace("!!! FILE_ALREADY_EXISTS !!!");
+        return FILE_ALREADY_EXISTS;
+    }
+    DropTargetFile(false);
+    m_TextData.clear();
+    if (!m_ToMemory) {
+        NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
+        if (!OpenTargetFile())
+            return TRANSFER_FAILED;
+    }
+    m_SentNewType1 = false;
+    m_SentNewType3 = false;
+    m_SentAgainPlain = false;
+    m_ProxyAnswered = false;
+    const int result = NewEasy() ? SendHttpRequest() : TRANSFER_FAILED;
+    if (result != NO_FTP_ERROR)
+        DropTargetFile(true);
     return result;
 }
 

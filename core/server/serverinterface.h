@@ -91,12 +91,15 @@ private:
     CConnectionDetails& Details() const;
     int GetFileFtp();
     int GetFileHttp();
+    /// GetFileHttp's checks, target and first request.
+    int StartHttpGet();
     int TestConnectionFTP();
     int TestConnectionHTTP();
     /// Waits for the running transfer; the log-in time-out or the file-transfer time-out.
     int WaitForJobs(bool useLoginTimeout);
     static int MapOutcome(int outcome);
 
+    void CreateClient(std::unique_ptr<CCurlMulti>& client);
     void CreateFTPInterface();
     void CreateHTTPInterface();
     /// Display name and local path for m_RemotePath; true when the local file exists.
