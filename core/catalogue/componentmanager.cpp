@@ -396,8 +396,7 @@ CComponent CComponentManager::NewRecord() const
 {
     CComponent record(m_pDistribution);
     record.SetPlatform(DistributionPlatform());
-    // The record is recreated from a state file; its archive has the distribution's type.
-    (void)record.SetExtention(DistributionPackageType());
+    (void)record.SetExtention(DistributionPackageType());   // none named: the ".zip" default
     return record;
 }
 

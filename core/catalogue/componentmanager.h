@@ -48,6 +48,10 @@ public:
     int ReadPDF(const std::string& PDF, const std::string& server_path, const std::string& extention);
     /// Files record under the holder of its name (created when missing). Returns the filed copy.
     CComponent* FileRecord(CComponent&& record);
+    /// A fresh record of this catalogue's distribution for a version that is recreated rather
+    /// than read from the server: the distribution's platform and archive type (".zip" when
+    /// it names none), so its archive is looked for under the name the download gave it.
+    CComponent NewRecord() const;
 
     // --- Dependencies and marks ------------------------------------------------------------
     /// For every current record: its transitive dependencies and its direct dependants.
@@ -123,7 +127,6 @@ public:
 private:
     int DistributionPlatform() const;
     std::string DistributionPackageType() const;
-    CComponent NewRecord() const;
     void CloseDownloadedSection(const CStateSection& section);
     void CloseInstalledSection(const CStateSection& section);
     void ClearVisited();

@@ -221,7 +221,6 @@ bool CPackageTemplate::CreatePackageFromTemplate(const std::string& packageName)
 int CPackageTemplate::ApplyTemplateComponents(CComponentManager* manager)
 {
     const bool referenceOnly = CNUVFunctions::Instance()->m_bPTFReferenceOnly;
-    const CDistribution* distribution = manager->GetDistribution();
     for (int i = 0; i < manager->HolderCount(); ++i) {
         CComponentHolder* holder = manager->GetHolder(i);
         const CTemplateComponent* entry = FindEntry(holder->GetName());
@@ -239,7 +238,9 @@ int CPackageTemplate::ApplyTemplateComponents(CComponentManager* manager)
             }
             continue;
         }
-        CComponent record(manager->GetDistribution());
+        // The archive type matters: a ".tgz" package's archive would otherwise be looked for
+        // as ".zip" and the cached version never found.
+        CComponent record = manager->NewRecord();
         // Refused (empty) values keep the record's defaults, as the catalogue reader does.
         (void)record.SetName(entry->name);
         (void)record.SetPackage(entry->package);
@@ -249,7 +250,6 @@ int CPackageTemplate::ApplyTemplateComponents(CComponentManager* manager)
         (void)record.SetDepends(entry->depends);
         (void)record.SetNeedSetup(entry->needSetup);
         (void)record.SetNeedStartService(entry->needStartService);
-        record.SetPlatform(distribution ? distribution->GetPlatform() : 0);
         if (!referenceOnly) {
             Trace("Template version %s of %s is no longer offered",
                   entry->version.ToString().c_str(), entry->name.c_str());

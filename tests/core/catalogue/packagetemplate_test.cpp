@@ -183,3 +183,18 @@ TEST_F(TemplateTest, CreatingFromATemplateMakesANamedPackage)
     EXPECT_EQ(CPackageTemplate::CreatingPackageFailed, ptf.GetErrorState());
     EXPECT_FALSE(Exists(Path("x")));
 }
+
+TEST_F(TemplateTest, ReferenceOnlyRecordFindsItsArchiveOfTheDistributionsType)
+{
+    LoadCatalogue();
+    m_Dist->SetPackageType(".tgz");
+    CNUVFunctions::Instance()->m_bPTFReferenceOnly = true;
+    WriteFile(Path("cache/Linux/beta-3.0.tgz"), "\x1f\x8b");
+    CPackageTemplate ptf(std::string(), false);
+    ptf.SetText("<COMPONENTS>\n[Beta]\nVERSION=3.0.0\nCOMPONENT=beta-3.0\n<END COMPONENTS>\n");
+    ASSERT_TRUE(ptf.ReadTemplate());
+    ASSERT_EQ(rc::Success, ptf.ApplyTemplateComponents(m_Dist->GetComponentManager()));
+    const CComponentHolder* beta = m_Dist->GetComponentManager()->FindHolder("Beta");
+    EXPECT_EQ(".tgz", beta->GetCurrent()->GetExtention());
+    EXPECT_EQ(CVersion("3.0.0"), beta->GetDownloadedVersion());
+}
