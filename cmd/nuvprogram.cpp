@@ -408,7 +408,7 @@ void CNUVProgram::ReportMissingVersions(const CPackageTemplate& ptf)
     for (const CComponent& record : missing)
         list += record.GetName() + " " + record.GetVersion().ToString() + "\n";
     NUVDisplay("The requested version of the following components are no longer available on the "
-               "server.\n\n%s\nThey have therefore been set at the latest available version.\n\n",
+               "server.\n\n%sThey have therefore been set at the latest available version.\n\n",
                list.c_str());
 }
 
