@@ -37,13 +37,6 @@ std::string FileStem(const std::string& path)
     return name.substr(0, name.rfind('.'));
 }
 
-/// The distribution of the open package when its name is name, else null.
-CDistribution* OpenDistributionNamed(const std::string& name)
-{
-    CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
-    return current && current->GetAlias() == name ? current : nullptr;
-}
-
 constexpr int kNoPlatform = 0;
 constexpr int kThisPlatform = 2;   // Linux
 
@@ -263,7 +256,7 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
 int CNUVProgram::RemovePackage(const std::string& name)
 {
     // Only a warning: the package folder is removed all the same.
-    if (OpenDistributionNamed(name))
+    if (OpenDistribution(name))
         NUVDisplay("Cannot remove Package as it is currently opened\n");
     const int result = CNUVFunctions::Instance()->DeletePackage(name);
     if (result == rc::Success) {
@@ -360,6 +353,12 @@ int CNUVProgram::ListPackages(const std::string& installed)
     std::printf("\n");
     std::printf("'*' indicates the currently installed package\n");
     return rc::Success;
+}
+
+CDistribution* CNUVProgram::OpenDistribution(const std::string& name)
+{
+    CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    return current && current->GetAlias() == name ? current : nullptr;
 }
 
 int CNUVProgram::OpenPackage(const std::string& name)

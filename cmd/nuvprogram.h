@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class CDistribution;
 class CPackageTemplate;
 class NUVCMDOutputModule;
 
@@ -86,6 +87,8 @@ private:
     int ListPackages(const std::string& installed);
 
     int OpenPackage(const std::string& name);
+    /// The current distribution when it is open as package name, else null.
+    static CDistribution* OpenDistribution(const std::string& name);
     /// Creates a package from a template file (localFile: file is a local path). 0, also when
     /// the file gives no text ("Failed reading PTF file"); 97 with the reason printed.
     int PackageFromTemplate(bool localFile, const std::string& file);
