@@ -193,11 +193,15 @@ int CNUVProgram::InstallOpenPackage()
         return rc::EULARefused;
 
     (void)manager->MarkAll(CComponent::ActionInstall);
+    // Both counts are taken before either batch runs: the uninstall batch must not decide
+    // whether the installs run.
+    const bool uninstall = CountMarked(*manager, CComponent::ActionUninstall) > 0;
+    const bool install = CountMarked(*manager, CComponent::ActionInstall) > 0;
     int uninstallResult = rc::Success;
-    if (CountMarked(*manager, CComponent::ActionUninstall) > 0)
+    if (uninstall)
         uninstallResult = BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
     int installResult = rc::Success;
-    if (CountMarked(*manager, CComponent::ActionInstall) > 0)
+    if (install)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
     CNUVFunctions::Instance()->SavePackageDetails();
     return installResult != rc::Success ? installResult : uninstallResult;
