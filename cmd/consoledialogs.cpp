@@ -203,13 +203,6 @@ bool RunMenuSelection(bool* exit, int* result)
     return true;
 }
 
-/// The open package's distribution when it is name, else null.
-CDistribution* OpenPackageDistribution(const std::string& name)
-{
-    CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
-    return current && current->GetAlias() == name ? current : nullptr;
-}
-
 /// Asks for the installation folder until the user confirms one; false at the end of input.
 bool AskInstallDir(std::string* dir)
 {
@@ -309,11 +302,15 @@ int CNUVProgram::NewPackageWizard(const std::string& name)
         return rc::UserCancelled;
     }
 
-    // A package that could not be made and opened has no components to ask about.
+    // A package that could not be made and opened has no components to ask about; the
+    // creation names the distribution after the package before it opens it, so only its
+    // result tells. A distribution the server no longer lists is still opened.
     const int created = nuv->CreateNewPackage(chosen - 1, dir, name, std::string());
-    CDistribution* distribution = OpenPackageDistribution(name);
-    if (!distribution || !distribution->GetComponentManager())
-        return created != rc::Success ? created : rc::NoCurrentDistribution;
+    if (created != rc::Success && created != rc::DistributionNoLongerSupported)
+        return created;
+    CDistribution* distribution = OpenDistribution(name);
+    if (!distribution)
+        return rc::NoCurrentDistribution;
     CComponentManager* manager = distribution->GetComponentManager();
 
     NUVDisplay("Do you want to include all Components in this Package? (y/n): ");

@@ -37,13 +37,6 @@ std::string FileStem(const std::string& path)
     return name.substr(0, name.rfind('.'));
 }
 
-/// The distribution of the open package when its name is name, else null.
-CDistribution* OpenDistributionNamed(const std::string& name)
-{
-    CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
-    return current && current->GetAlias() == name ? current : nullptr;
-}
-
 constexpr int kNoPlatform = 0;
 constexpr int kThisPlatform = 2;   // Linux
 
@@ -132,11 +125,10 @@ int CNUVProgram::RunCommand(int command, const std::string& name)
     case cmdcode::Uninstall:
     case cmdcode::Delete:
         return RunPackageBatch(command, name);
-    case cmdcode::List: {
+    case cmdcode::List:
         if (name.empty())
             return CommandError(rc::NoPackageSpecified);
         return ListPackageUpdates(name);
-    }
     case cmdcode::Packages:
         return ListPackages(installed);
     case cmdcode::Setup:
@@ -174,7 +166,7 @@ int CNUVProgram::InstallPackage(const std::string& name, const std::string& inst
     }
     if (name.empty())
         return CommandError(rc::NoPackageSpecified);
-    if (const int opened = OpenPackage(name); opened != rc::Success)
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
     return InstallOpenPackage();
 }
@@ -195,16 +187,22 @@ int CNUVProgram::InstallOpenPackage()
         return rc::UnsupportedOS;
     }
     ApplyInstallationPath();
-    if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0 &&
-        AcceptEULA(stdin) != rc::Success)
-        return rc::EULARefused;
+    if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0) {
+        ShowEULA();
+        if (AskEULAAgreement(stdin) != rc::Success)
+            return rc::EULARefused;
+    }
 
     (void)manager->MarkAll(CComponent::ActionInstall);
+    // Both counts are taken before either batch runs: the uninstall batch must not decide
+    // whether the installs run.
+    const bool uninstall = CountMarked(*manager, CComponent::ActionUninstall) > 0;
+    const bool install = CountMarked(*manager, CComponent::ActionInstall) > 0;
     int uninstallResult = rc::Success;
-    if (CountMarked(*manager, CComponent::ActionUninstall) > 0)
+    if (uninstall)
         uninstallResult = BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
     int installResult = rc::Success;
-    if (CountMarked(*manager, CComponent::ActionInstall) > 0)
+    if (install)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
     CNUVFunctions::Instance()->SavePackageDetails();
     return installResult != rc::Success ? installResult : uninstallResult;
@@ -233,7 +231,7 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
 {
     if (name.empty())
         return CommandError(rc::NoPackageSpecified);
-    if (const int opened = OpenPackage(name); opened != rc::Success)
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
     CDistribution* distribution = CurrentDistribution();
     if (!distribution)
@@ -263,7 +261,7 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
 int CNUVProgram::RemovePackage(const std::string& name)
 {
     // Only a warning: the package folder is removed all the same.
-    if (OpenDistributionNamed(name))
+    if (OpenDistribution(name))
         NUVDisplay("Cannot remove Package as it is currently opened\n");
     const int result = CNUVFunctions::Instance()->DeletePackage(name);
     if (result == rc::Success) {
@@ -282,11 +280,11 @@ int CNUVProgram::MakeTemplate(const std::string& name)
 {
     if (name.empty())
         return rc::Success;
-    if (const int opened = OpenPackage(name); opened != rc::Success) {
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success) {
         NUVDisplay("Failed opening Package %s", name.c_str());
         return ReportResult(opened, name);
     }
-    if (const CDistribution* current = CDistributionList::instance()->getCurrentDistribution()) {
+    if (const CDistribution* current = CurrentDistribution()) {
         if (current->WriteTemplate() != rc::Success)
             NUVDisplay("File creation unsuccessfully");
         else
@@ -299,7 +297,7 @@ int CNUVProgram::LoadDelta(const std::string& file)
 {
     if (file.empty())
         return CommandError(rc::InvalidFile);
-    const int result = LoadDeltaPackage(file);
+    const int result = CDeltaPackage::ApplyDPF(file);
     if (result == rc::PackageNotFound)
         NUVDisplay("Cannot find specified file");
     else if (result == rc::UpgradingPackageMissing)
@@ -318,7 +316,7 @@ int CNUVProgram::LoadPortable(const std::string& file)
     }
     const std::string path = ToNativeSeparators(file);
     const std::string package = FileStem(path);
-    const int result = UnpackPortablePackage(file);
+    const int result = CNPFMaker::LoadNPF(file);
     switch (result) {
     case rc::Success:
         NUVDisplay("Package created\n");
@@ -362,9 +360,10 @@ int CNUVProgram::ListPackages(const std::string& installed)
     return rc::Success;
 }
 
-int CNUVProgram::OpenPackage(const std::string& name)
+CDistribution* CNUVProgram::OpenDistribution(const std::string& name)
 {
-    return CNUVFunctions::Instance()->OpenPackage(name);
+    CDistribution* current = CurrentDistribution();
+    return current && current->GetAlias() == name ? current : nullptr;
 }
 
 int CNUVProgram::PackageFromTemplate(bool localFile, const std::string& file)
@@ -408,13 +407,13 @@ void CNUVProgram::ReportMissingVersions(const CPackageTemplate& ptf)
     for (const CComponent& record : missing)
         list += record.GetName() + " " + record.GetVersion().ToString() + "\n";
     NUVDisplay("The requested version of the following components are no longer available on the "
-               "server.\n\n%s\nThey have therefore been set at the latest available version.\n\n",
+               "server.\n\n%sThey have therefore been set at the latest available version.\n\n",
                list.c_str());
 }
 
 int CNUVProgram::ListPackageUpdates(const std::string& name)
 {
-    if (const int opened = OpenPackage(name); opened != rc::Success)
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
     ListUpdates();
     return rc::Success;
@@ -424,26 +423,16 @@ int CNUVProgram::MakePortable(const std::string& name)
 {
     if (name.empty())
         return rc::Success;
-    if (const int opened = OpenPackage(name); opened != rc::Success) {
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success) {
         NUVDisplay("Failed opening Package %s\n", name.c_str());
         return ReportResult(opened, name);
     }
-    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    const CDistribution* current = CurrentDistribution();
     if (!current || !current->GetComponentManager())
         return rc::Success;   // nothing to export
     CNPFMaker(current->GetComponentManager()).MakeNPF();
     NUVDisplay("NPF file created\n");
     return rc::Success;
-}
-
-int CNUVProgram::LoadDeltaPackage(const std::string& file)
-{
-    return CDeltaPackage::ApplyDPF(file);
-}
-
-int CNUVProgram::UnpackPortablePackage(const std::string& file)
-{
-    return CNPFMaker::LoadNPF(file);
 }
 
 int CNUVProgram::ReportResult(int code, const std::string& name)
@@ -473,12 +462,6 @@ int CNUVProgram::PrintVersion()
     std::printf("NUV_CMD %s\n", NUVCmdVersion().c_str());
     std::fflush(stdout);
     return rc::Success;
-}
-
-int CNUVProgram::AcceptEULA(FILE* input)
-{
-    ShowEULA();
-    return AskEULAAgreement(input);
 }
 
 void CNUVProgram::ShowEULA()

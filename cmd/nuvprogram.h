@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+class CDistribution;
 class CPackageTemplate;
 class NUVCMDOutputModule;
 
@@ -49,16 +50,12 @@ public:
 
     /// Set by "-path": the installation root "-install" gives a package with nothing installed.
     void SetInstallationPath(const std::string& path) { m_InstallationPath = path; }
-    const std::string& InstallationPath() const { return m_InstallationPath; }
 
-    /// Shows the licence text and asks "Do you agree? [y/n]" until the answer is y or n, read
-    /// from input (standard input in the program). 0 accepted; 115 refused, also when input
-    /// ends before an answer.
-    int AcceptEULA(FILE* input);
     /// Pages "EULA/End_User_Licence_Agreement.txt" with "more" on a terminal, otherwise writes
     /// it to standard output as it is. A missing file shows nothing.
     static void ShowEULA();
-    /// The question loop of AcceptEULA alone.
+    /// Asks "Do you agree? [y/n]" until the answer, read from input, is y or n. 0 accepted;
+    /// 115 refused, also when the input ends before an answer.
     static int AskEULAAgreement(FILE* input);
 
     /// The check of a server or proxy address typed in the options menu: a dotted IPv4
@@ -84,8 +81,13 @@ private:
     int LoadDelta(const std::string& file);
     int LoadPortable(const std::string& file);
     int ListPackages(const std::string& installed);
+    /// "-list": opens the package and prints its update listing.
+    int ListPackageUpdates(const std::string& name);
+    /// "-makeNPF": opens the package and writes its portable package file.
+    int MakePortable(const std::string& name);
 
-    int OpenPackage(const std::string& name);
+    /// The current distribution when it is open as package name, else null.
+    static CDistribution* OpenDistribution(const std::string& name);
     /// Creates a package from a template file (localFile: file is a local path). 0, also when
     /// the file gives no text ("Failed reading PTF file"); 97 with the reason printed.
     int PackageFromTemplate(bool localFile, const std::string& file);
@@ -112,15 +114,6 @@ private:
     int OptionsMenu();
     /// "-list" for the open package: each component with a newer version to fetch or install.
     static void ListUpdates();
-    /// "-list": opens the package and prints its update listing.
-    int ListPackageUpdates(const std::string& name);
-    /// "-makeNPF": opens the package and writes its portable package file.
-    int MakePortable(const std::string& name);
-
-    /// Calls into the package-file readers, one wrapper each; every one returns a result code
-    /// that the commands report.
-    int LoadDeltaPackage(const std::string& file);
-    int UnpackPortablePackage(const std::string& file);
 
     /// Prints what a failed command means for the package and returns code unchanged.
     int ReportResult(int code, const std::string& name);

@@ -4,6 +4,7 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/statefiles.h"
 #include "core/filewriter.h"
 #include "core/operations/fileutils.h"
 #include "core/outputmodule.h"
@@ -27,8 +28,6 @@ namespace {
 const char kPackagesDir[] = "packages";
 const char kPTFDir[] = "PTF";
 const char kTempFile[] = "temp.txt";
-const char kInstallDirFile[] = "packages/InstallDir.nuv";
-constexpr size_t kMaxRootLength = 1023;
 const char kDetailsFile[] = "package.dat";
 const char kStateFile[] = "packages.dat";
 const char kSoftwareRoot[] = "/software";
@@ -221,7 +220,7 @@ std::vector<std::string> CNUVFunctions::GetPackageList() const
     for (const QString& entry : entries) {
         const std::string name = QFile::encodeName(entry).toStdString();
         const std::string folder = JoinPath(kPackagesDir, name);
-        if (PathExists(JoinPath(folder, "packages.dat")) && PathExists(JoinPath(folder, "package.dat")))
+        if (PathExists(JoinPath(folder, kStateFile)) && PathExists(JoinPath(folder, kDetailsFile)))
             names.push_back(name);
     }
     return names;
@@ -237,10 +236,7 @@ bool CNUVFunctions::PackageExists(const std::string& name) const
 
 std::string CNUVFunctions::GetInstalledPackage() const
 {
-    std::string content;
-    if (!ReadFileBytes(kInstallDirFile, &content))
-        return std::string();
-    const std::string root = SplitLines(content).front().substr(0, kMaxRootLength);
+    const std::string root = CStateFiles::GetInstallationDir();
     if (root.empty())
         return std::string();
     const std::string installer = JoinPath(ToNativeSeparators(root), "installer");

@@ -4,6 +4,7 @@
 
 #include <QTime>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -16,8 +17,10 @@ const char kNetTraceFile[] = "FTPLog.txt";
 
 struct TraceState {
     std::mutex mutex;
-    bool debugOn = false;
-    bool netOn = false;
+    // Read before the mutex is taken (an off trace builds nothing), so they must be safe to
+    // read while another thread switches them.
+    std::atomic<bool> debugOn{false};
+    std::atomic<bool> netOn{false};
     FILE* netFile = nullptr;
 };
 

@@ -189,3 +189,12 @@ TEST_F(WizardTest, EndOfInputLeavesNoPackage)
         EXPECT_FALSE(Exists(Path("packages/pkg")));
     }
 }
+
+TEST_F(WizardTest, PackageThatCouldNotBeMadeEndsTheWizard)
+{
+    WriteFile(Path("packages/pkg"), "a file where the package folder goes");
+    const ProgramRun run = New("1\n\ny\nn\ny\ny\n");
+    EXPECT_EQ(87, run.exitCode);
+    EXPECT_EQ(kChoice + kDirectory + "Opening Package: pkg\nPackage 'pkg' not found\n", run.out);
+    EXPECT_EQ("a file where the package folder goes", ReadFile(Path("packages/pkg")));
+}

@@ -258,7 +258,7 @@ TEST_F(NuvCmdTest, TemplatesMakeAndExportPackagesFromTheServersCatalogue)
     } steps[] = {
         {{"-loadPTF", "in.ptf"}, 0,
          loading + "Package in.ptf created\nThe requested version of the following components "
-                   "are no longer available on the server.\n\nBeta 9.0.0\n\nThey have "
+                   "are no longer available on the server.\n\nBeta 9.0.0\nThey have "
                    "therefore been set at the latest available version.\n\n"},
         {{"-loadPTF", "in.ptf"}, 97,
          "Error, cannot create Package from PTF as Package already exists with the same name\n" +
