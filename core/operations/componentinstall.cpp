@@ -301,9 +301,9 @@ int CComponent::Install()
     if (!IsInCache(true)) {
         if (CNUVFunctions::Instance()->IsOnline())
             (void)Download();   // the second cache check decides
-        else
+        else   // a name the catalogue left empty is shown as derived rather than blank
             NUVDisplay("Failed to find %s in the cache, working offline skipping download "
-                       "attempt\n", ArchiveName().c_str());
+                       "attempt\n", (m_Package.empty() ? ArchiveName() : m_Package).c_str());
     }
     if (!IsInCache(true))
         return InstallFailed(*this, rc::NotDownloaded);
