@@ -106,8 +106,7 @@ int CFileSync::SyncFiles(const std::string& installationFolder, int operation)
         result = ReadUninstalledFiles();
     } else {
         m_ErrorText = "Unknown Filesync operatation";
-        ExitScope("CFileSync::SyncFiles");
-        return rc::UnknownFileSyncOperation;
+        result = rc::UnknownFileSyncOperation;
     }
     if (result != rc::Success) {
         ExitScope("CFileSync::SyncFiles (ReadFiles failed)");
