@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -231,14 +230,12 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
         return made;
     }
     if (S_ISLNK(st.st_mode)) {
-        char target[4096];
-        const ssize_t n = ::readlink(source.c_str(), target, sizeof target);
-        if (n < 0) {
+        const std::string target = LinkTarget(source);
+        if (target.empty()) {
             m_ErrorText = CopyErrorText(rc::CantOpenSource, source, destination);
             return rc::CantOpenSource;
         }
-        const int linked = CreateLink(DirName(destination), std::string(target, size_t(n)),
-                                      BaseName(destination));
+        const int linked = CreateLink(DirName(destination), target, BaseName(destination));
         m_ErrorText = CopyErrorText(linked, source, destination);
         return linked;
     }

@@ -7,7 +7,6 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -41,10 +40,9 @@ ServiceProgram LocateServiceProgram(const std::string& root, const std::string& 
 
 /// A program below root named in a set-up line: the exact name first, else the one name that
 /// differs only in case; quotes around the word are dropped.
-std::string SetupProgramPath(const std::string& root, std::string word)
+std::string SetupProgramPath(const std::string& root, const std::string& word)
 {
-    word.erase(std::remove(word.begin(), word.end(), '"'), word.end());
-    const std::string path = JoinPath(root, word);
+    const std::string path = JoinPath(root, WithoutQuotes(word));
     const std::string found = FindPathIgnoringCase(path);
     return found.empty() ? path : found;
 }
