@@ -170,7 +170,7 @@ int CopyFile(const std::string& source, std::string destination)
 }
 
 // skip: the real path of the top destination folder, so that copying a folder into itself
-// does not recurse into the copy it is making.
+// does not recurse into the copy it is making; empty for the top itself.
 int CopyTreeBelow(const std::string& source, const std::string& destination, std::string skip)
 {
     ProcessPendingEvents();
@@ -181,6 +181,10 @@ int CopyTreeBelow(const std::string& source, const std::string& destination, std
     }
     if (IsLink(source))
         return CopyLink(source, destination);
+    // The caller may name a link as the destination, but below it a link to a folder is
+    // replaced, never followed: the copy must not reach outside the destination tree.
+    if (!skip.empty() && IsLink(destination))
+        (void)CSystemEnv::Instance().RemoveFile(destination);   // the copy reports the outcome
     if (!IsRealFolder(source))
         return CopyFile(source, destination);
 
