@@ -239,6 +239,10 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
         m_ErrorText = CopyErrorText(linked, source, destination);
         return linked;
     }
+    // A link left where a file now goes (an older version's, say) is replaced: followed to a
+    // folder, the copy would write wherever it points.
+    if (IsLinkEntry(destination))
+        (void)RemoveFile(destination);   // the copy reports a link that stays
     int copied = CopyTree(source, destination);
     if (copied == rc::DirectoryAlreadyExists)
         copied = rc::Success;
