@@ -31,17 +31,6 @@ bool IsSafeName(const std::string& name)
            name.find('\\') == std::string::npos;
 }
 
-/// An archive entry that would be written outside the folder the archive unpacks in.
-bool LeavesFolder(const std::string& entry)
-{
-    if (!entry.empty() && (entry[0] == '/' || entry[0] == '\\'))
-        return true;
-    for (const std::string& part : SplitFields(ToBackslashes(entry), '/'))
-        if (part == "..")
-            return true;
-    return false;
-}
-
 /// Lists the archive's entries with program and listSwitch and refuses it (95, reason in
 /// *why) when one of them would land outside runDir. A failed listing gives the runner's code.
 int CheckArchiveEntries(const std::string& runDir, const std::string& program,
@@ -301,9 +290,9 @@ int CComponent::Install()
     if (!IsInCache(true)) {
         if (CNUVFunctions::Instance()->IsOnline())
             (void)Download();   // the second cache check decides
-        else
+        else   // a name the catalogue left empty is shown as derived rather than blank
             NUVDisplay("Failed to find %s in the cache, working offline skipping download "
-                       "attempt\n", ArchiveName().c_str());
+                       "attempt\n", (m_Package.empty() ? ArchiveName() : m_Package).c_str());
     }
     if (!IsInCache(true))
         return InstallFailed(*this, rc::NotDownloaded);

@@ -23,15 +23,6 @@ enum : int {
     kShortcutNotDeleted = 9,
 };
 
-std::string WithoutQuotes(const std::string& word)
-{
-    std::string plain;
-    for (char c : word)
-        if (c != '"')
-            plain += c;
-    return plain;
-}
-
 // The form every command argument takes unless the command says otherwise.
 std::string PreparedArgument(const std::string& word) { return ToBackslashes(WithoutQuotes(word)); }
 

@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -106,8 +105,7 @@ int CFileSync::SyncFiles(const std::string& installationFolder, int operation)
         result = ReadUninstalledFiles();
     } else {
         m_ErrorText = "Unknown Filesync operatation";
-        ExitScope("CFileSync::SyncFiles");
-        return rc::UnknownFileSyncOperation;
+        result = rc::UnknownFileSyncOperation;
     }
     if (result != rc::Success) {
         ExitScope("CFileSync::SyncFiles (ReadFiles failed)");
@@ -232,17 +230,19 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
         return made;
     }
     if (S_ISLNK(st.st_mode)) {
-        char target[4096];
-        const ssize_t n = ::readlink(source.c_str(), target, sizeof target);
-        if (n < 0) {
+        const std::string target = LinkTarget(source);
+        if (target.empty()) {
             m_ErrorText = CopyErrorText(rc::CantOpenSource, source, destination);
             return rc::CantOpenSource;
         }
-        const int linked = CreateLink(DirName(destination), std::string(target, size_t(n)),
-                                      BaseName(destination));
+        const int linked = CreateLink(DirName(destination), target, BaseName(destination));
         m_ErrorText = CopyErrorText(linked, source, destination);
         return linked;
     }
+    // A link left where a file now goes (an older version's, say) is replaced: followed to a
+    // folder, the copy would write wherever it points.
+    if (IsLinkEntry(destination))
+        (void)RemoveFile(destination);   // the copy reports a link that stays
     int copied = CopyTree(source, destination);
     if (copied == rc::DirectoryAlreadyExists)
         copied = rc::Success;

@@ -79,16 +79,6 @@ std::vector<std::string> ListRealSubFolders(const std::string& folder)
     return folders;
 }
 
-std::string LinkTarget(const std::string& path)
-{
-    std::string buffer(4096, '\0');
-    const ssize_t n = ::readlink(path.c_str(), &buffer[0], buffer.size());
-    if (n < 0)
-        return std::string();
-    buffer.resize(size_t(n));
-    return buffer;
-}
-
 // Replaces whatever is at path (a file, a link, an empty folder) by a link to target.
 bool PlaceLink(const std::string& target, const std::string& path)
 {
@@ -180,7 +170,7 @@ int CopyFile(const std::string& source, std::string destination)
 }
 
 // skip: the real path of the top destination folder, so that copying a folder into itself
-// does not recurse into the copy it is making.
+// does not recurse into the copy it is making; empty for the top itself.
 int CopyTreeBelow(const std::string& source, const std::string& destination, std::string skip)
 {
     ProcessPendingEvents();
@@ -191,6 +181,10 @@ int CopyTreeBelow(const std::string& source, const std::string& destination, std
     }
     if (IsLink(source))
         return CopyLink(source, destination);
+    // The caller may name a link as the destination, but below it a link to a folder is
+    // replaced, never followed: the copy must not reach outside the destination tree.
+    if (!skip.empty() && IsLink(destination))
+        (void)CSystemEnv::Instance().RemoveFile(destination);   // the copy reports the outcome
     if (!IsRealFolder(source))
         return CopyFile(source, destination);
 
@@ -278,6 +272,25 @@ std::string ReadSmallFile(const std::string& path)
 
 std::string ToNativeSeparators(const std::string& path) { return ToBackslashes(path); }
 
+std::string WithoutQuotes(const std::string& text)
+{
+    std::string plain;
+    for (char c : text)
+        if (c != '"')
+            plain += c;
+    return plain;
+}
+
+bool LeavesFolder(const std::string& entry)
+{
+    if (!entry.empty() && (entry[0] == '/' || entry[0] == '\\'))
+        return true;
+    for (const std::string& part : SplitFields(ToBackslashes(entry), '/'))
+        if (part == "..")
+            return true;
+    return false;
+}
+
 std::string WorkingDirectory() { return CSystemEnv::Instance().WorkingDir(); }
 
 int RemoveFile(const std::string& path)
@@ -300,10 +313,7 @@ int MakeDirPath(const std::string& path)
 {
     if (IsFolder(ToNativeSeparators(path)))
         return rc::DirectoryAlreadyExists;
-    std::string unquoted;
-    for (char c : ToNativeSeparators(path))
-        if (c != '"')
-            unquoted += c;
+    const std::string unquoted = WithoutQuotes(ToNativeSeparators(path));
     int result = rc::Success;
     std::string built;
     // An absolute path keeps its leading "/"; only the root itself is never created.
@@ -486,6 +496,16 @@ std::string FindPathIgnoringCase(const std::string& path)
         found = found == "/" ? found + match : JoinPath(found, match);
     }
     return found;
+}
+
+std::string LinkTarget(const std::string& path)
+{
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), &buffer[0], buffer.size());
+    if (n < 0)
+        return std::string();
+    buffer.resize(size_t(n));
+    return buffer;
 }
 
 std::vector<std::string> SupportedSystems() { return {"Debian 12 or above"}; }

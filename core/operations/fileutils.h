@@ -10,6 +10,11 @@
 
 /// Every "\" becomes "/".
 std::string ToNativeSeparators(const std::string& path);
+/// The text with every double quote removed.
+std::string WithoutQuotes(const std::string& text);
+/// An archive or list entry that would land outside the folder it is relative to: it is
+/// absolute (starts with "/" or "\") or has a ".." part (either separator counted).
+bool LeavesFolder(const std::string& entry);
 /// The process's current directory (through CSystemEnv).
 std::string WorkingDirectory();
 
@@ -46,6 +51,8 @@ bool IsProcessRunning(const std::string& name);
 /// ignores case (scripts, file lists, installer folders) are found this way. Empty when a part
 /// is missing or matches several entries.
 std::string FindPathIgnoringCase(const std::string& path);
+/// What the symbolic link at path points to; empty when path is no link.
+std::string LinkTarget(const std::string& path);
 /// Creates folder/link as a symbolic link to target, replacing an existing entry. 0 or 56.
 int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
 /// The systems the tool is built and tested for, for display.

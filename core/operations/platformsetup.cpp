@@ -7,7 +7,6 @@
 #include "core/textutil.h"
 #include "core/trace.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,22 +19,30 @@ struct ServiceProgram {
     std::string program;
 };
 
-/// The service script P below root: its own folder is the working directory.
+/// The service script P below root: its own folder is the working directory. Names written
+/// on a system that ignores case are found as they lie on disk.
 ServiceProgram LocateServiceProgram(const std::string& root, const std::string& script)
 {
     const size_t slash = script.rfind('/');
-    if (slash == std::string::npos)
-        return {root, JoinPath(root, script)};
-    const std::string folder = JoinPath(root, script.substr(0, slash));
-    return {folder, JoinPath(folder, script.substr(slash + 1))};
+    ServiceProgram where{root, JoinPath(root, script)};
+    if (slash != std::string::npos) {
+        where.workingDir = JoinPath(root, script.substr(0, slash));
+        where.program = JoinPath(where.workingDir, script.substr(slash + 1));
+    }
+    const std::string found = FindPathIgnoringCase(where.program);
+    if (found.empty() || found == where.program)
+        return where;
+    if (slash != std::string::npos)
+        where.workingDir = DirName(found);
+    where.program = found;
+    return where;
 }
 
 /// A program below root named in a set-up line: the exact name first, else the one name that
 /// differs only in case; quotes around the word are dropped.
-std::string SetupProgramPath(const std::string& root, std::string word)
+std::string SetupProgramPath(const std::string& root, const std::string& word)
 {
-    word.erase(std::remove(word.begin(), word.end(), '"'), word.end());
-    const std::string path = JoinPath(root, word);
+    const std::string path = JoinPath(root, WithoutQuotes(word));
     const std::string found = FindPathIgnoringCase(path);
     return found.empty() ? path : found;
 }

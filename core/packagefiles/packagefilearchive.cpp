@@ -53,13 +53,13 @@ bool PackageNameOfFile(const std::string& path, std::string* name)
 
 bool IsPackageFileEntry(const std::string& entry)
 {
-    if (entry.empty() || entry[0] == '/' || entry[0] == '\\')
+    if (entry.empty() || LeavesFolder(entry))
         return false;
     const std::vector<std::string> parts = EntryParts(entry);
     if (parts.empty())
         return false;
     for (const std::string& part : parts) {
-        if (part == "." || part == "..")
+        if (part == ".")
             return false;
     }
     const bool folder = entry.back() == '/' || entry.back() == '\\';

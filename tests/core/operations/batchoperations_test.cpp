@@ -141,6 +141,15 @@ TEST_F(BatchTest, OfflineUncachedArchiveFailsWith39AndIsNotRecordedAsInstalled)
     EXPECT_EQ(rc::InstallFailed, Manager()->InstallComponents());
     EXPECT_EQ(1, Manager()->CountInstalled());
     EXPECT_TRUE(Exists(Path("root/installer/packages.pkg")));
+
+    // The notice names the archive as the catalogue gave it.
+    ASSERT_EQ(rc::Success, missing->SetPackage("b-archive"));
+    ASSERT_EQ(rc::Success, missing->SetAction(CComponent::ActionInstall));
+    TakeOutput();
+    EXPECT_EQ(rc::InstallFailed, Manager()->InstallComponents());
+    EXPECT_NE(std::string::npos,
+              TakeOutput().find("\nFailed to find b-archive in the cache, working offline skipping "
+                                "download attempt\n"));
 }
 
 TEST_F(BatchTest, UpgradeStopsServicesAndRemovesTheSetupOnceAcrossBothBatches)

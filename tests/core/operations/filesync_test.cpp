@@ -245,6 +245,13 @@ TEST_F(FileSyncTest, InstallNeverWritesThroughALinkLeavingTheRoot)
     EXPECT_EQ(Path("root/lib/x.so") + ": lies behind a link that leaves the installation folder",
               sync.ErrorText());
     EXPECT_FALSE(Exists(Path("outside/x.so")));
+
+    // A link to a folder outside standing where a file goes is replaced by the file.
+    WriteFile(Path("cache/Linux/comp/data"), "data");
+    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("root/data").c_str()));
+    EXPECT_EQ(rc::Success, Install("data\n", &sync));
+    EXPECT_EQ("data", ReadFile(Path("root/data")));
+    EXPECT_FALSE(Exists(Path("outside/data")));
 }
 
 }  // namespace

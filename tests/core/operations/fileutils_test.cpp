@@ -184,12 +184,22 @@ TEST_F(FileUtilsTest, CopyTreeReplacesLinksInTheDestinationInsteadOfWritingThrou
     ASSERT_EQ(0, ::symlink(Path("outside/victim.txt").c_str(), Path("dest/victim.txt").c_str()));
     WriteFile(Path("dest/plain"), "a file where the source has a folder");
     WriteFile(Path("src/plain/inner.txt"), "inner");
+    // Links to a folder where the source has a folder and where it has a file.
+    WriteFile(Path("src/sub/inner.txt"), "sub");
+    WriteFile(Path("src/file"), "file");
+    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("dest/sub").c_str()));
+    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("dest/file").c_str()));
 
     EXPECT_EQ(rc::Success, CopyTree("src", "dest"));
     EXPECT_FALSE(IsLink(Path("dest/victim.txt")));
     EXPECT_EQ("new", ReadFile(Path("dest/victim.txt")));
     EXPECT_EQ("untouched", ReadFile(Path("outside/victim.txt")));
     EXPECT_EQ("inner", ReadFile(Path("dest/plain/inner.txt")));
+    EXPECT_FALSE(IsLink(Path("dest/sub")));
+    EXPECT_EQ("sub", ReadFile(Path("dest/sub/inner.txt")));
+    EXPECT_EQ("file", ReadFile(Path("dest/file")));
+    EXPECT_FALSE(Exists(Path("outside/inner.txt")));
+    EXPECT_FALSE(Exists(Path("outside/file")));
 }
 
 TEST_F(FileUtilsTest, CopyTreeIntoItsOwnSubFolderEnds)

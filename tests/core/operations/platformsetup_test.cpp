@@ -83,6 +83,9 @@ TEST_F(PlatformSetupTest, ServiceScriptsRunInTheirOwnFolder)
     EXPECT_EQ(rc::Success, Distribution().StartServices());
     EXPECT_EQ("stop  @bin\nstart  @bin\n", Calls());
     EXPECT_EQ("svc/bin/stop", Distribution().GetStop());   // stored converted
+    Distribution().SetStart("SVC/Bin/Start");   // written where names ignore case
+    EXPECT_EQ(rc::Success, Distribution().StartServices());
+    EXPECT_EQ("start  @bin\n", Calls());
 
     Distribution().SetStart("svc/bin/missing");
     EXPECT_EQ(rc::NoStopServiceScript, Distribution().StartServices());
