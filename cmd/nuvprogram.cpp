@@ -430,7 +430,9 @@ int CNUVProgram::MakePortable(const std::string& name)
     const CDistribution* current = CurrentDistribution();
     if (!current || !current->GetComponentManager())
         return rc::Success;   // nothing to export
-    CNPFMaker(current->GetComponentManager()).MakeNPF();
+    // A zip run that wrote nothing must not be reported as an export.
+    if (const int made = CNPFMaker(current->GetComponentManager()).MakeNPF(); made != rc::Success)
+        return ReportResult(made, name);
     NUVDisplay("NPF file created\n");
     return rc::Success;
 }

@@ -58,13 +58,13 @@ std::vector<std::string> CNPFMaker::CollectMembers()
     return members;
 }
 
-void CNPFMaker::MakeNPF()
+int CNPFMaker::MakeNPF()
 {
     CTraceScope scope("CNPFMaker::MakeNPF()");
     const std::string alias = Alias();
     if (alias.empty()) {
         Trace("No package to export");
-        return;
+        return rc::NoPackageName;
     }
     const std::string name = alias + ".npf";
     // The zip program would add to an older file instead of replacing it.
@@ -76,9 +76,11 @@ void CNPFMaker::MakeNPF()
     std::vector<std::string> arguments = CollectMembers();
     arguments.insert(arguments.begin(), ArchiveProgramArgument(name));
     CProcessBox box(WorkingDirectory(), "zip", arguments, false);
-    // The caller reports the file; a failed run shows as a missing or short file.
     const int result = box.Start(true);
     Trace("zip of %s ended with %d", name.c_str(), result);
+    if (result != rc::Success)
+        return result;
+    return IsRegularFile(name) ? rc::Success : rc::CannotCreateFile;
 }
 
 int CNPFMaker::LoadNPF(const std::string& path)

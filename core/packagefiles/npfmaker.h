@@ -24,9 +24,10 @@ public:
     /// Excluded components are left out ("\t%s: Not including excluded component in NPF\n");
     /// an uncached one is downloaded first ("%s: Not present in cache, attempting
     /// download\n") and left out when that fails ("\t%s: Not including in NPF, download
-    /// failed\n"). The state file is taken as it is on disk. The zip program's result is not
-    /// checked: a failing run leaves no file or an incomplete one.
-    void MakeNPF();
+    /// failed\n"). The state file is taken as it is on disk. Returns 0 when the zip program
+    /// wrote the file; otherwise the process runner's code (44 no zip program, 45, 109) or 64
+    /// when no file was produced, so a failed export is never reported as made.
+    int MakeNPF();
 
     /// The members MakeNPF hands to the zip program after the file name, in order; downloads
     /// and messages as MakeNPF. Empty without a package name.

@@ -90,10 +90,21 @@ TEST_F(NPFMakerTest, AnAliasThatLooksLikeASwitchStillGivesItsFile)
     CDistributionList::instance()->getCurrentDistribution()->SetAlias("-r");
     WriteFile("packages/-r/package.dat", "details");
     WriteFile("packages/-r/packages.dat", "state");
-    CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF();
+    EXPECT_EQ(rc::Success, CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF());
     EXPECT_EQ((std::vector<std::string>{"cache/Linux/alpha_1.zip", "packages/-r/package.dat",
                                         "packages/-r/packages.dat"}),
               Entries(Path("one/-r.npf")));
+}
+
+TEST_F(NPFMakerTest, AnExportWithoutTheZipProgramIsAFailure)
+{
+    MakePackage();
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", Path("no-programs-here").c_str());
+    const int made = CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF();
+    qputenv("PATH", path);
+    EXPECT_EQ(rc::ChildFailedToStart, made);
+    EXPECT_FALSE(Exists(Path("one/pkg.npf")));
 }
 
 TEST_F(NPFMakerTest, LoadRefusesBeforeUnpacking)
