@@ -39,12 +39,6 @@ std::string PackageFolder(const std::string& name) { return JoinPath(kPackagesDi
 
 std::string DetailsPath(const std::string& name) { return JoinPath(PackageFolder(name), kDetailsFile); }
 
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 
 /// Creates path for writing, closes it and removes it again. False with errno in *error when it
@@ -73,7 +67,7 @@ std::string WithoutTrailingSlashes(std::string path)
 std::string TopMissingFolder(const std::string& path)
 {
     std::string missing;
-    for (std::string level = path; !level.empty() && !PathExists(level); level = DirName(level))
+    for (std::string level = path; !level.empty() && !EntryExists(level); level = DirName(level))
         missing = level;
     return missing;
 }
@@ -220,7 +214,7 @@ std::vector<std::string> CNUVFunctions::GetPackageList() const
     for (const QString& entry : entries) {
         const std::string name = QFile::encodeName(entry).toStdString();
         const std::string folder = JoinPath(kPackagesDir, name);
-        if (PathExists(JoinPath(folder, kStateFile)) && PathExists(JoinPath(folder, kDetailsFile)))
+        if (EntryExists(JoinPath(folder, kStateFile)) && EntryExists(JoinPath(folder, kDetailsFile)))
             names.push_back(name);
     }
     return names;
@@ -241,7 +235,7 @@ std::string CNUVFunctions::GetInstalledPackage() const
         return std::string();
     const std::string installer = JoinPath(ToNativeSeparators(root), "installer");
     for (const std::string& name : GetPackageList())
-        if (PathExists(JoinPath(installer, "packages." + name)))
+        if (EntryExists(JoinPath(installer, "packages." + name)))
             return name;
     return std::string();
 }
@@ -459,7 +453,7 @@ int CNUVFunctions::DeletePackage(const std::string& name)
     if (!PackageExists(name))
         return rc::PackageNotFound;
     const std::string folder = PackageFolder(name);
-    if (!PathExists(folder))
+    if (!EntryExists(folder))
         return rc::PackageNotFound;
     return DeleteFileTree(folder);
 }

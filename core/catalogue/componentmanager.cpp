@@ -16,18 +16,6 @@
 
 namespace {
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool PathExists(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // Records already taken into a dependency list, found by name and version.
 class CRecordSet {
 public:
@@ -544,7 +532,7 @@ int CComponentManager::WriteServerPathList(const std::string& name)
     (void)MakeDirPath(folder);   // may exist already; the write below decides
     // Earlier listings are kept: a taken name gets a number.
     std::string path = JoinPath(folder, name + ".txt");
-    for (int n = 1; PathExists(path); ++n)
+    for (int n = 1; EntryExists(path); ++n)
         path = JoinPath(folder, name + "_" + std::to_string(n) + ".txt");
     static const char kStars[] = "*****************************************************";
     std::string text;

@@ -13,12 +13,6 @@ namespace {
 
 bool StatEntry(const std::string& path, struct stat* st) { return ::lstat(path.c_str(), st) == 0; }
 
-bool IsLinkEntry(const std::string& path)
-{
-    struct stat st;
-    return StatEntry(path, &st) && S_ISLNK(st.st_mode);
-}
-
 // The entry as a plain relative path: separators of either kind become "/", empty and "."
 // parts go and ".." takes the part before it away, so that an entry always stays relative to
 // its folder. False when ".." would climb above that folder.
@@ -59,7 +53,7 @@ bool StaysInside(const std::string& root, const std::string& relative)
     std::string current = root;
     for (const std::string& part : SplitFields(DirName(relative), '/')) {
         current = JoinPath(current, part);
-        if (!IsLinkEntry(current))
+        if (!IsLink(current))
             continue;
         const std::string real = RealPath(current);
         if (real != realRoot && real.compare(0, realRoot.size() + 1, realRoot + "/") != 0)
@@ -241,7 +235,7 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
     }
     // A link left where a file now goes (an older version's, say) is replaced: followed to a
     // folder, the copy would write wherever it points.
-    if (IsLinkEntry(destination))
+    if (IsLink(destination))
         (void)RemoveFile(destination);   // the copy reports a link that stays
     int copied = CopyTree(source, destination);
     if (copied == rc::DirectoryAlreadyExists)

@@ -57,5 +57,13 @@ std::string LinkTarget(const std::string& path);
 int CreateLink(const std::string& folder, const std::string& target, const std::string& link);
 /// The systems the tool is built and tested for, for display.
 std::vector<std::string> SupportedSystems();
+/// A folder, or a link to one.
+bool IsFolder(const std::string& path);
+/// A regular file, or a link to one.
+bool IsRegularFile(const std::string& path);
+/// Anything at path, a dangling link included.
+bool EntryExists(const std::string& path);
+/// A symbolic link (whatever it points to).
+bool IsLink(const std::string& path);
 /// The absolute path with every link resolved; empty when path does not exist.
 std::string RealPath(const std::string& path);

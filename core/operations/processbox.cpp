@@ -24,12 +24,6 @@ constexpr int kStartWait = 30000;
 // How long a child asked to terminate gets before it is killed, and then to be reaped.
 constexpr int kTerminateGrace = 3000;
 
-bool IsRegularFile(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool IsExecutableFile(const std::string& path)
 {
     return IsRegularFile(path) && ::access(path.c_str(), X_OK) == 0;

@@ -34,10 +34,3 @@ int UnpackPackageFile(const std::string& path);
 /// The path as an argument of the archive programs: one starting with "-" is given as
 /// "./" + path, so that it is not read as a switch.
 std::string ArchiveProgramArgument(const std::string& path);
-
-/// A regular file, links followed.
-bool IsRegularFile(const std::string& path);
-/// A folder, links followed.
-bool IsFolder(const std::string& path);
-/// Anything at path, a dangling link included.
-bool EntryExists(const std::string& path);
