@@ -6,12 +6,14 @@
 #include <fstream>
 #include <sstream>
 
-std::string TrimSpaces(const std::string& text)
+std::string TrimSpaces(const std::string& text) { return TrimChars(text, " "); }
+
+std::string TrimChars(const std::string& text, const char* chars)
 {
-    const size_t first = text.find_first_not_of(' ');
+    const size_t first = text.find_first_not_of(chars);
     if (first == std::string::npos)
         return std::string();
-    const size_t last = text.find_last_not_of(' ');
+    const size_t last = text.find_last_not_of(chars);
     return text.substr(first, last - first + 1);
 }
 

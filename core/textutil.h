@@ -9,6 +9,8 @@
 
 /// Leading and trailing blanks removed.
 std::string TrimSpaces(const std::string& text);
+/// Leading and trailing bytes that occur in chars removed.
+std::string TrimChars(const std::string& text, const char* chars);
 /// Runs of blanks become one blank, trailing blanks are dropped, a leading run stays as one blank.
 std::string CollapseSpaces(const std::string& text);
 /// A-Z only; other bytes are left alone.

@@ -4,14 +4,7 @@
 
 namespace {
 
-std::string TrimLine(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
+std::string TrimLine(const std::string& text) { return TrimChars(text, " \t\r\n"); }
 
 }  // namespace
 

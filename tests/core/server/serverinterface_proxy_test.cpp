@@ -118,6 +118,16 @@ protected:
         m_Details.SetTransferTimeout(15);   // generous: a busy machine must not fail a transfer
     }
     void UsePeer(const CScriptedPeer& peer) { m_Details.SetProxyPort(peer.Port()); }
+    /// A download through peer fails (10) after exactly requests requests and leaves no file.
+    void ExpectFailureAfter(const CScriptedPeer& peer, size_t requests)
+    {
+        UsePeer(peer);
+        ServerInterface engine(&m_Details);
+        EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
+                  engine.GetFile("/software/comp.zip", Path(), false));
+        EXPECT_EQ(requests, peer.Requests().size());
+        EXPECT_FALSE(Exists(Path("comp.zip")));
+    }
 
     CConnectionDetails m_Details;
 };
@@ -235,12 +245,7 @@ TEST_F(ScriptedProxyTest, RepeatedOfferOrChallengeEndsTheRequest)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CScriptedPeer peer([&c](const CScriptedPeer::Request& r, int) { return c.script(r); });
-        UsePeer(peer);
-        ServerInterface engine(&m_Details);
-        EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
-                  engine.GetFile("/software/comp.zip", Path(), false));
-        EXPECT_EQ(c.requests, peer.Requests().size());
-        EXPECT_FALSE(Exists(Path("comp.zip")));
+        ExpectFailureAfter(peer, c.requests);
     }
 }
 
@@ -298,12 +303,7 @@ TEST_F(ScriptedProxyTest, FailedAnswersGiveTenAndNoFile)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CScriptedPeer peer([&c](const CScriptedPeer::Request&, int) { return c.answer; });
-        UsePeer(peer);
-        ServerInterface engine(&m_Details);
-        EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
-                  engine.GetFile("/software/comp.zip", Path(), false));
-        EXPECT_EQ(c.requests, peer.Requests().size());
-        EXPECT_FALSE(Exists(Path("comp.zip")));
+        ExpectFailureAfter(peer, c.requests);
     }
 }
 
