@@ -3,8 +3,8 @@
 #include "cmd/nuvprogram.h"
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 
 #include <cstdio>
 

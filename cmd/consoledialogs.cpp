@@ -8,9 +8,9 @@
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <algorithm>
 #include <cstdio>

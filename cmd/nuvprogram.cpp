@@ -7,14 +7,14 @@
 #include "core/catalogue/packagetemplate.h"
 #include "core/nuvoptions.h"
 #include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/outputmodule.h"
+#include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
 #include "core/packagefiles/deltapackage.h"
 #include "core/packagefiles/npfmaker.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <QProcess>
 #include <QString>

@@ -2,8 +2,8 @@
 
 #include "core/catalogue/cache.h"
 #include "core/catalogue/componentholder.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
 
 #include <cstdio>
 #include <sys/stat.h>

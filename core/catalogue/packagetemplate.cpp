@@ -4,11 +4,11 @@
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/catalogue/statefiles.h"
-#include "core/filewriter.h"
+#include "core/base/filewriter.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 namespace {
 

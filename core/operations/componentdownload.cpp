@@ -4,9 +4,9 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/serverinterface.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 int CComponent::Download()
 {

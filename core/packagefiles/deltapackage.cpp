@@ -6,12 +6,12 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
-#include "core/operations/fileutils.h"
+#include "core/base/fileutils.h"
 #include "core/packagefiles/deltapackagezipper.h"
 #include "core/packagefiles/packagefilearchive.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/operations/processbox.h"
+#include "core/base/fileutils.h"
+#include "core/base/processbox.h"
 #include "core/packagefiles/packagefilearchive.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 CNPFMaker::CNPFMaker(CComponentManager* manager, ArchiveDownloader download)
     : m_pComponentManager(manager), m_Download(std::move(download))

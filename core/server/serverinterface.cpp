@@ -4,8 +4,8 @@
 #include "core/server/connectiondetails.h"
 #include "core/server/curlmulti.h"
 #include "core/server/ntlm.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QEventLoop>

@@ -2,7 +2,7 @@
 // which must end a dialogue instead of asking for ever.
 #include "cmd/nuvprogram.h"
 #include "core/server/connectiondetails.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
 

@@ -1,7 +1,7 @@
 // The sample installation server: scripts/make-sample-server lays it out with the real zip and
 // tar programs; the tree must hold what the tool will read and fetch from it.
 #include "core/catalogue/version.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 #include "support/testsupport.h"
 
 #include <QDir>

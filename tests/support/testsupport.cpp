@@ -1,7 +1,7 @@
 #include "support/testsupport.h"
 
 #include "core/nuvfunctions.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 #include <QDir>
 #include <QFile>

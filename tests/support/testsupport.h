@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/outputmodule.h"
+#include "core/base/outputmodule.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"
 

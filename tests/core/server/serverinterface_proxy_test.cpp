@@ -3,7 +3,7 @@
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
 #include "core/server/ntlm.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 #include "support/coreapp.h"
 #include "support/ftpserver.h"
 #include "support/scriptedpeer.h"

@@ -1,4 +1,4 @@
-#include "core/filewriter.h"
+#include "core/base/filewriter.h"
 
 #include "support/testsupport.h"
 

@@ -1,6 +1,6 @@
-#include "core/outputmodule.h"
+#include "core/base/outputmodule.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 #include "core/nuvfunctions.h"
 #include "support/testsupport.h"

@@ -1,7 +1,7 @@
-#include "core/filewriter.h"
+#include "core/base/filewriter.h"
 
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <cerrno>
 #include <cstring>

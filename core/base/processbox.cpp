@@ -1,11 +1,11 @@
-#include "core/operations/processbox.h"
+#include "core/base/processbox.h"
 
 #include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/outputmodule.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "core/nuvresult.h"
+#include "core/base/nuvresult.h"
 
 std::string CNUVResult::Text(int code)
 {

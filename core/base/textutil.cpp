@@ -1,4 +1,4 @@
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <algorithm>
 #include <cctype>

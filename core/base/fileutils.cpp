@@ -1,10 +1,10 @@
-#include "core/operations/fileutils.h"
+#include "core/base/fileutils.h"
 
-#include "core/filewriter.h"
+#include "core/base/filewriter.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QCoreApplication>

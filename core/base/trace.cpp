@@ -1,6 +1,6 @@
-#include "core/trace.h"
+#include "core/base/trace.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <QTime>
 
