@@ -8,7 +8,8 @@
 #include "core/nuvoptions.h"
 #include "core/nuvfunctions.h"
 #include "core/base/fileutils.h"
-#include "core/base/outputmodule.h"
+#include "core/base/nuvversion.h"
+#include "cmd/consoleoutput.h"
 #include "core/packagefiles/deltapackage.h"
 #include "core/packagefiles/npfmaker.h"
 #include "core/base/resultcodes.h"
@@ -22,10 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionBuild = 21;
 
 const char kEULAFolder[] = "EULA";
 const char kEULAFile[] = "End_User_Licence_Agreement.txt";
@@ -85,7 +82,7 @@ int BatchExitCode(int batchResult, const CComponentManager& manager, int failure
 
 std::string NUVCmdVersion()
 {
-    return Format(32, "%d.%d.%d", kVersionMajor, kVersionMinor, kVersionBuild);
+    return kNUVVersion;
 }
 
 CNUVProgram* CNUVProgram::Instance()
@@ -373,7 +370,7 @@ int CNUVProgram::PackageFromTemplate(bool localFile, const std::string& file)
         NUVDisplay("Failed reading PTF file");
         return rc::Success;
     }
-    if (ptf.CreatePackageFromTemplate(std::string())) {
+    if (CNUVFunctions::Instance()->CreatePackageFromTemplate(ptf, std::string())) {
         NUVDisplay("Package %s created\n", file.c_str());
         ReportMissingVersions(ptf);
         return rc::Success;

@@ -30,7 +30,7 @@ enum : int {
 };
 }  // namespace cmdcode
 
-/// "2.0.21": the program version shown by "-version" and the debug trace.
+/// The project version ("2.0.21"), shown by "-version" and in the debug trace.
 std::string NUVCmdVersion();
 
 /// The command executor of NUV_CMD. Process-wide; created on first use, lives until exit.

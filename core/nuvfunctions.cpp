@@ -4,10 +4,11 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagestore.h"
+#include "core/catalogue/packagetemplate.h"
 #include "core/catalogue/statefiles.h"
 #include "core/base/filewriter.h"
 #include "core/base/fileutils.h"
-#include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "core/server/serverinterface.h"
@@ -15,74 +16,21 @@
 #include "core/base/trace.h"
 #include "portability/systemenv.h"
 
-#include <QDir>
-#include <QFile>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
-const char kPackagesDir[] = "packages";
 const char kPTFDir[] = "PTF";
 const char kTempFile[] = "temp.txt";
-const char kDetailsFile[] = "package.dat";
-const char kStateFile[] = "packages.dat";
+const char* const kPackagesDir = CPackageStore::kFolder;
+const char* const kDetailsFile = CPackageStore::kDetailsFile;
+const char* const kStateFile = CPackageStore::kStateFile;
 const char kSoftwareRoot[] = "/software";
 const char kNoReleaseNotes[] = "Release Notes unavailable - none specified";
 constexpr long long kRequiredFreeSpace = 209715200;   // 200 MiB
 constexpr int kListAttempts = 5;
 
-std::string PackageFolder(const std::string& name) { return JoinPath(kPackagesDir, name); }
+std::string PackageFolder(const std::string& name) { return CPackageStore::PackageFolder(name); }
 
-std::string DetailsPath(const std::string& name) { return JoinPath(PackageFolder(name), kDetailsFile); }
-
-bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
-
-/// Creates path for writing, closes it and removes it again. False with errno in *error when it
-/// cannot be created.
-bool CanCreateFile(const std::string& path, int* error)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = errno;
-        return false;
-    }
-    ::close(fd);
-    if (const int removed = RemoveFile(path); removed != rc::Success)
-        Trace("Failed to remove %s: %d", path.c_str(), removed);
-    return true;
-}
-
-std::string WithoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
-/// The highest folder on the way to path that does not exist yet; empty when path exists.
-std::string TopMissingFolder(const std::string& path)
-{
-    std::string missing;
-    for (std::string level = path; !level.empty() && !EntryExists(level); level = DirName(level))
-        missing = level;
-    return missing;
-}
-
-/// Removes path and its parents up to and including top, stopping at the first that is not
-/// empty. Only folders the caller created are passed in.
-void RemoveCreatedFolders(const std::string& path, const std::string& top)
-{
-    if (top.empty())
-        return;
-    for (std::string level = path; !level.empty(); level = DirName(level)) {
-        if (RemoveEmptyDir(level) != rc::Success || level == top)
-            return;
-    }
-}
+std::string DetailsPath(const std::string& name) { return CPackageStore::DetailsPath(name); }
 
 }  // namespace
 
@@ -120,14 +68,14 @@ void CNUVFunctions::SetOnlineState(bool fetch)
     const int result = server->TestConnection();
     Trace("Post TestConnection - Test Connection return %d", result);
     if (result != 0) {
-        m_bOnline = false;
+        m_RunState.m_bOnline = false;
         Trace("Setting To OFFLINE");
     } else {
         Trace("Setting To ONLINE");
-        m_bOnline = true;
+        m_RunState.m_bOnline = true;
     }
     Trace("Dirs created, Login Details processed, on/off line calculated.");
-    if (m_bOnline && fetch)
+    if (m_RunState.m_bOnline && fetch)
         FetchDistributionLists();
 }
 
@@ -181,87 +129,37 @@ int CNUVFunctions::TestTessomRootPermissions()
 
 int CNUVFunctions::TestTessomRootPermissions(const std::string& root)
 {
-    CTraceScope scope("CNUVFunctions::TestTessomRootPermissions()");
-    if (root.empty())
-        return rc::RootEmpty;
-    const std::string folder = WithoutTrailingSlashes(ToNativeSeparators(root));
-    const std::string created = TopMissingFolder(folder);
-    const int made = MakeDirPath(folder);
-    if (made != rc::Success && made != rc::DirectoryAlreadyExists) {
-        Trace("Failed to create directory $TESSOM_ROOT %d", made);
-        return made;
-    }
-    int error = 0;
-    const bool writable = CanCreateFile(JoinPath(folder, kTempFile), &error);
-    // Only folders this test made are removed: an empty root prepared by an administrator
-    // keeps its owner and modes.
-    RemoveCreatedFolders(folder, created);
-    if (writable)
-        return rc::Success;
-    if (IsPermissionError(error))
-        Trace("Failed to create file in $TESSOM_ROOT Permission error %d", error);
-    else
-        Trace("Failed to create file in $TESSOM_ROOT other error %d", error);
-    return rc::RootNotWritable;
+    return TestRootPermissions(root);
 }
 
 std::vector<std::string> CNUVFunctions::GetPackageList() const
 {
-    const QDir packages(QString::fromLatin1(kPackagesDir));
-    const QStringList entries = packages.entryList(
-        QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    std::vector<std::string> names;
-    for (const QString& entry : entries) {
-        const std::string name = QFile::encodeName(entry).toStdString();
-        const std::string folder = JoinPath(kPackagesDir, name);
-        if (EntryExists(JoinPath(folder, kStateFile)) && EntryExists(JoinPath(folder, kDetailsFile)))
-            names.push_back(name);
-    }
-    return names;
+    return CPackageStore::GetPackageList();
 }
 
 bool CNUVFunctions::PackageExists(const std::string& name) const
 {
-    for (const std::string& package : GetPackageList())
-        if (package == name)
-            return true;
-    return false;
+    return CPackageStore::PackageExists(name);
 }
 
 std::string CNUVFunctions::GetInstalledPackage() const
 {
-    const std::string root = CStateFiles::GetInstallationDir();
-    if (root.empty())
-        return std::string();
-    const std::string installer = JoinPath(ToNativeSeparators(root), "installer");
-    for (const std::string& name : GetPackageList())
-        if (EntryExists(JoinPath(installer, "packages." + name)))
-            return name;
-    return std::string();
+    return CPackageStore::GetInstalledPackage();
 }
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)
 {
-    const std::string trimmed = TrimSpaces(name);
-    if (trimmed.empty() || trimmed == ".")
-        return false;
-    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find("..") == std::string::npos;
+    return CPackageStore::IsSafePackageName(name);
 }
 
 std::string CNUVFunctions::UnsafePackageNameMessage(const std::string& name)
 {
-    return "Invalid package name '" + name +
-           "': a package name cannot be blank or contain \"/\", \"\\\" or \"..\"\n";
+    return CPackageStore::UnsafePackageNameMessage(name);
 }
 
 int CNUVFunctions::CheckPackageName(const std::string& name)
 {
-    if (name.empty() || IsSafePackageName(name))
-        return rc::Success;
-    Trace("Refusing package name <%s>", name.c_str());
-    NUVDisplay("%s", UnsafePackageNameMessage(name).c_str());
-    return rc::NoPackageName;
+    return CPackageStore::CheckPackageName(name);
 }
 
 CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) const
@@ -385,6 +283,17 @@ int CNUVFunctions::CreateNewPackage(int IndexOfDistribution, std::string Install
         }
     }
     return OpenPackage(PackageName);
+}
+
+bool CNUVFunctions::CreatePackageFromTemplate(CPackageTemplate& ptf,
+                                              const std::string& packageName)
+{
+    const int index = ptf.PrepareNewPackage(packageName);
+    if (index < 0)
+        return false;
+    const int created =
+        CreateNewPackage(index, ptf.GetTessomRoot(), ptf.GetAlias(), ptf.GetPackageTag());
+    return ptf.FinishNewPackage(created == rc::Success);
 }
 
 namespace {
@@ -556,16 +465,4 @@ std::vector<std::string> CNUVFunctions::GetPTFList(bool user)
         if (!line.empty())
             names.push_back(line);
     return names;
-}
-
-void NUVDisplay(const char* format, ...)
-{
-    NUVOutputModule* module = CNUVFunctions::Instance()->GetOutputModule();
-    if (!module)
-        return;
-    va_list args;
-    va_start(args, format);
-    const std::string text = FormatV(NUVOutputModule::kBufferSize, format, args);
-    va_end(args);
-    module->Display("%s", text.c_str());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/outputmodule.h"
+#include "core/base/runstate.h"
 #include "core/catalogue/packagedetails.h"
 
 #include <functional>
@@ -8,7 +10,7 @@
 
 class CComponent;
 class CConnectionDetails;
-class NUVOutputModule;
+class CPackageTemplate;
 
 /// The core facade both programs drive. Process-wide; created on first use.
 /// All paths of the tool's own store are relative to the working directory.
@@ -19,13 +21,11 @@ public:
     /// Where a distribution list comes from.
     enum NUV_DISTRIBUTION_TYPE { GLOBAL_SERVER = 1, USER_SERVER = 2 };
 
-    /// Receives the catalogue-loading progress (percentage, package name) instead of the
-    /// console's "Reading Distribution Info" line; the graphical program sets one.
-    using CatalogueProgress = std::function<void(int percent, const std::string& alias)>;
+    using CatalogueProgress = CRunState::CatalogueProgress;
 
     /// Registers the program's output module (owned by the program); nullptr detaches it.
-    void SetOutputModule(NUVOutputModule* module) { m_pOutputModule = module; }
-    NUVOutputModule* GetOutputModule() const { return m_pOutputModule; }
+    void SetOutputModule(NUVOutputModule* module) { ::SetOutputModule(module); }
+    NUVOutputModule* GetOutputModule() const { return ::GetOutputModule(); }
 
     /// Creates the working folders, reads the connection details and decides on-line or
     /// off-line. Failures are traced only.
@@ -33,9 +33,9 @@ public:
     /// Tests the server connection, sets the on-line flag and, on-line with fetch, fetches the
     /// distribution lists. Runs the transfer engine's event loop.
     void SetOnlineState(bool fetch);
-    bool IsOnline() const { return m_bOnline; }
+    bool IsOnline() const { return m_RunState.m_bOnline; }
     /// Sets the on-line flag without testing the server (tests, and callers that know).
-    void SetOnline(bool online) { m_bOnline = online; }
+    void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
     /// 0, or 106, 107, 108 for the first of "cache", "packages", "PTF" where no file can be
     /// created. Leaves no "temp.txt" behind.
@@ -86,6 +86,12 @@ public:
     /// written and OpenPackage gives 38.
     int CreateNewPackage(int IndexOfDistribution, std::string InstallPath, std::string PackageName,
                          std::string PackageTag);
+    /// Creates a package from a template (named packageName, or the template's alias when that
+    /// is empty) and applies the template's component versions. False with the template's
+    /// error state 2 (the name is taken), 3 (the distribution is not listed; nothing is
+    /// created) or 4 (creating the package or saving its selection failed). Opens the package,
+    /// so it may fetch from the server.
+    bool CreatePackageFromTemplate(CPackageTemplate& ptf, const std::string& packageName);
     /// Duplicates a package's two files under newName with newRoot as line 2 of
     /// "package.dat". 0; 75 newName is taken; 78 a name is unsafe; 95 the copied details could
     /// not be rewritten; the folder-creation or copy code. On failure the new folder is
@@ -110,16 +116,25 @@ public:
     /// The lines of the server's global or user template list; empty when none was fetched.
     std::vector<std::string> GetPTFList(bool user);
 
-    void SetCatalogueProgress(CatalogueProgress progress) { m_CatalogueProgress = std::move(progress); }
-    const CatalogueProgress& GetCatalogueProgress() const { return m_CatalogueProgress; }
+    void SetCatalogueProgress(CatalogueProgress progress)
+    {
+        m_RunState.m_CatalogueProgress = std::move(progress);
+    }
+    const CatalogueProgress& GetCatalogueProgress() const { return m_RunState.m_CatalogueProgress; }
 
     const std::string& CurrentPackage() const { return m_CurrentPackage; }
     CConnectionDetails* ConnectionDetails() const { return m_pConnectionDetails; }
 
-    bool m_bCatalogueFromServer = false;
-    bool m_bWorkOffline = false;
+private:
+    CRunState& m_RunState = CRunState::Instance();
+
+public:
+    // The run state's flags under the facade's names; the run state keeps them so the layers
+    // below read them without the facade.
+    bool& m_bCatalogueFromServer = m_RunState.m_bCatalogueFromServer;
+    bool& m_bWorkOffline = m_RunState.m_bWorkOffline;
     /// A template is opened for its component list only; nothing is written for it.
-    bool m_bPTFReferenceOnly = false;
+    bool& m_bPTFReferenceOnly = m_RunState.m_bPTFReferenceOnly;
 
 private:
     CNUVFunctions() = default;
@@ -128,7 +143,6 @@ private:
     /// Installation root of the current distribution; empty when none is current.
     std::string CurrentTessomRoot() const;
 
-    NUVOutputModule* m_pOutputModule = nullptr;   // not owned
     CConnectionDetails* m_pConnectionDetails = nullptr;   // the connection-details singleton
     /// The user name of the connection details ("" before NUVSetup).
     std::string LoginUser() const;
@@ -136,9 +150,4 @@ private:
     std::string FetchText(const std::string& remotePath);
 
     std::string m_CurrentPackage;
-    bool m_bOnline = false;
-    CatalogueProgress m_CatalogueProgress;
 };
-
-/// Prints a message to the user through the registered output module (nothing when none).
-void NUVDisplay(const char* format, ...) __attribute__((format(printf, 1, 2)));

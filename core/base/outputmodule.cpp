@@ -2,7 +2,15 @@
 
 #include "core/base/textutil.h"
 
-#include <cstdio>
+namespace {
+
+NUVOutputModule*& RegisteredModule()
+{
+    static NUVOutputModule* module = nullptr;   // not owned
+    return module;
+}
+
+}  // namespace
 
 void NUVOutputModule::Display(const char* format, ...)
 {
@@ -13,8 +21,18 @@ void NUVOutputModule::Display(const char* format, ...)
     DisplayText(text);
 }
 
-void NUVCMDOutputModule::DisplayText(const std::string& text)
+void SetOutputModule(NUVOutputModule* module) { RegisteredModule() = module; }
+
+NUVOutputModule* GetOutputModule() { return RegisteredModule(); }
+
+void NUVDisplay(const char* format, ...)
 {
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    NUVOutputModule* module = GetOutputModule();
+    if (!module)
+        return;
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatV(NUVOutputModule::kBufferSize, format, args);
+    va_end(args);
+    module->Display("%s", text.c_str());
 }

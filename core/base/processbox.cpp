@@ -1,6 +1,5 @@
 #include "core/base/processbox.h"
 
-#include "core/nuvfunctions.h"
 #include "core/base/fileutils.h"
 #include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
@@ -226,7 +225,7 @@ void CProcessBox::SLOTReadSTDOutput()
         m_pCapture->append(data.constData(), size_t(data.size()));
     if (!m_EchoOutput)
         return;
-    NUVOutputModule* module = CNUVFunctions::Instance()->GetOutputModule();
+    NUVOutputModule* module = GetOutputModule();
     if (!module)
         return;
     const std::string text(data.constData(), qstrnlen(data.constData(), uint(data.size())));

@@ -140,6 +140,12 @@ std::string JoinPath(const std::string& first, const std::string& second)
     return first + "/" + second;
 }
 
+bool IsSinglePathSegment(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
+}
+
 std::string BaseName(const std::string& path)
 {
     const size_t slash = path.rfind('/');

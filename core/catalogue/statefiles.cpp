@@ -124,6 +124,11 @@ std::string CStateFiles::InstalledStateText(const CComponentManager& manager)
     return text;
 }
 
+std::string CStateFiles::InstalledStatePath(const std::string& root, const std::string& alias)
+{
+    return root + "/installer/packages." + alias;
+}
+
 std::string CStateFiles::GetInstallationDir()
 {
     std::string content;

@@ -3,7 +3,7 @@
 #include "core/catalogue/cache.h"
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
-#include "core/nuvfunctions.h"
+#include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
 #include "core/server/serverinterface.h"
 #include "core/base/trace.h"

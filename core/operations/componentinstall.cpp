@@ -4,7 +4,8 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/distribution.h"
-#include "core/nuvfunctions.h"
+#include "core/base/outputmodule.h"
+#include "core/base/runstate.h"
 #include "core/operations/componentscriptparser.h"
 #include "core/operations/filesync.h"
 #include "core/base/fileutils.h"
@@ -22,14 +23,6 @@ const char kInstallExitScope[] = "CComponent::Install()\n\n";
 const char kFileList[] = "filelist";
 
 bool IsScriptSuccess(int result) { return result == rc::Success || result == rc::NoScriptFile; }
-
-/// A name that stays one folder level when joined to a path: the catalogue comes from a server
-/// and a name such as "../x" must not steer deletions out of the cache or the root.
-bool IsSafeName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
-}
 
 /// Lists the archive's entries with program and listSwitch and refuses it (95, reason in
 /// *why) when one of them would land outside runDir. A failed listing gives the runner's code.
@@ -174,7 +167,7 @@ int CComponent::Extract()
 {
     CTraceScope scope("CComponent::Extract()");
     Trace("m_Extention = %s", m_Extention.c_str());
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return rc::ComponentNameInvalid;
     if (m_Extention == ".zip")
         return ExtractZIP();
@@ -252,7 +245,8 @@ int CComponent::ExtractWindows()
 int CComponent::CleanUpExtraction()
 {
     CTraceScope scope("CComponent::CleanUpExtraction()");
-    const int result = IsSafeName(m_Name) ? DeleteFileTree(ExtractionFolder()) : rc::InvalidTreeName;
+    const int result =
+        IsSinglePathSegment(m_Name) ? DeleteFileTree(ExtractionFolder()) : rc::InvalidTreeName;
     if (result == rc::Success)
         return rc::Success;
     Trace("\tClean up Failed %d", result);
@@ -285,10 +279,10 @@ int CComponent::Install()
     // Without a root every path below would start at the file-system root.
     if (InstallationFolder().empty())
         return InstallFailed(*this, rc::RootEmpty);
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return InstallFailed(*this, rc::ComponentNameInvalid);
     if (!IsInCache(true)) {
-        if (CNUVFunctions::Instance()->IsOnline())
+        if (CRunState::Instance().m_bOnline)
             (void)Download();   // the second cache check decides
         else   // a name the catalogue left empty is shown as derived rather than blank
             NUVDisplay("Failed to find %s in the cache, working offline skipping download "
@@ -321,7 +315,7 @@ int CComponent::Uninstall()
     Trace("Uninstalling %s", m_Name.c_str());
     if (InstallationFolder().empty())
         return rc::RootEmpty;
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return rc::ComponentNameInvalid;
     int result = RunUninstallScript();
     if (!IsScriptSuccess(result)) {

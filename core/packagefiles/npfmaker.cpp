@@ -4,8 +4,9 @@
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
-#include "core/nuvfunctions.h"
+#include "core/catalogue/packagestore.h"
 #include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
 #include "core/base/processbox.h"
 #include "core/packagefiles/packagefilearchive.h"
 #include "core/base/resultcodes.h"
@@ -92,7 +93,7 @@ int CNPFMaker::LoadNPF(const std::string& path)
     std::string name;
     if (!PackageNameOfFile(converted, &name))
         return rc::InvalidFile;
-    if (CNUVFunctions::Instance()->PackageExists(name))
+    if (CPackageStore::PackageExists(name))
         return rc::PackageNameAlreadyDefined;
 
     std::vector<std::string> entries;
@@ -101,7 +102,7 @@ int CNPFMaker::LoadNPF(const std::string& path)
     // A renamed file still unpacks into the folder of the alias it was exported under; that
     // folder must not be an existing package either.
     for (const std::string& folder : PackageFoldersOf(entries)) {
-        if (CNUVFunctions::Instance()->PackageExists(BaseName(folder))) {
+        if (CPackageStore::PackageExists(BaseName(folder))) {
             Trace("Refusing %s: it would overwrite the package %s", path.c_str(), folder.c_str());
             return rc::PackageNameAlreadyDefined;
         }

@@ -1,7 +1,7 @@
 #include "core/server/connectiondetails.h"
 
 #include "core/base/filewriter.h"
-#include "core/nuvfunctions.h"
+#include "core/base/outputmodule.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 

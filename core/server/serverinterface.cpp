@@ -1,5 +1,6 @@
 #include "core/server/serverinterface.h"
 
+#include "core/base/nuvversion.h"
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
 #include "core/server/curlmulti.h"
@@ -17,11 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The program version the proxy sees in the user-agent line.
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionRevision = 21;
 
 std::string ComputerName()
 {
@@ -330,8 +326,7 @@ int ServerInterface::SendHttpRequest()
                                details.GetServer() + Escape(m_RemotePath, "/");
     std::vector<std::string> lines = {
         "host: " + details.GetServer(),
-        Format(64, "user-agent: Tessom-Install-Tool/%d.%d.%d", kVersionMajor, kVersionMinor,
-               kVersionRevision),
+        std::string("user-agent: Tessom-Install-Tool/") + kNUVVersion,
         "Accept: */*",
         "Cache-Control: no-cache",
     };
