@@ -242,11 +242,8 @@ std::string CNUVFunctions::GetInstalledPackage() const
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)
 {
-    const std::string trimmed = TrimSpaces(name);
-    if (trimmed.empty() || trimmed == ".")
-        return false;
-    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find("..") == std::string::npos;
+    // Stricter than one path segment: a blank name and any ".." are refused as well.
+    return IsSinglePathSegment(TrimSpaces(name)) && name.find("..") == std::string::npos;
 }
 
 std::string CNUVFunctions::UnsafePackageNameMessage(const std::string& name)
