@@ -140,12 +140,6 @@ std::string JoinPath(const std::string& first, const std::string& second)
     return first + "/" + second;
 }
 
-bool IsSinglePathSegment(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
-}
-
 std::string BaseName(const std::string& path)
 {
     const size_t slash = path.rfind('/');
@@ -156,6 +150,12 @@ std::string DirName(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool IsSinglePathSegment(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
 }
 
 std::string FormatV(size_t bufferSize, const char* format, va_list args)

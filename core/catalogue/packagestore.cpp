@@ -61,11 +61,8 @@ std::string CPackageStore::GetInstalledPackage()
 
 bool CPackageStore::IsSafePackageName(const std::string& name)
 {
-    const std::string trimmed = TrimSpaces(name);
-    if (trimmed.empty() || trimmed == ".")
-        return false;
-    // "a..b" is one segment, but a name with ".." anywhere has always been refused.
-    return IsSinglePathSegment(name) && name.find("..") == std::string::npos;
+    // Stricter than one path segment: a blank name and any ".." are refused as well.
+    return IsSinglePathSegment(TrimSpaces(name)) && name.find("..") == std::string::npos;
 }
 
 std::string CPackageStore::UnsafePackageNameMessage(const std::string& name)

@@ -154,7 +154,7 @@ void CComponentManager::ReportBatch(const char* successText, const char* what, i
 int CComponentManager::DownloadComponents(bool* pStop)
 {
     (void)pStop;   // cancelling goes through Stop()
-    CTraceScope scope("CComponentManager::DownloadComponents()");
+    CTraceScope scope("CComponentManager::DownloadComponents( bool* pStop )");
     BeginBatch();
     const int total = CountAction(*this, CComponent::ActionDownload);
     int counter = 0;
@@ -193,7 +193,7 @@ int CComponentManager::DownloadComponents(bool* pStop)
 int CComponentManager::DeleteComponents(bool* pStop)
 {
     (void)pStop;
-    CTraceScope scope("CComponentManager::DeleteComponents()");
+    CTraceScope scope("CComponentManager::DeleteComponents( bool* pStop )");
     BeginBatch();
     const int total = CountAction(*this, CComponent::ActionDelete);
     int counter = 0;
@@ -219,7 +219,7 @@ int CComponentManager::DeleteComponents(bool* pStop)
 
 int CComponentManager::InstallComponents()
 {
-    CTraceScope scope("CComponentManager::InstallComponents()");
+    CTraceScope scope("CComponentManager::InstallComponents( void )");
     BeginBatch();
     const int total = CountAction(*this, CComponent::ActionInstall);
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
@@ -333,7 +333,7 @@ void CComponentManager::RecordInstallation(const std::string& root)
 
 int CComponentManager::UninstallComponents()
 {
-    CTraceScope scope("CComponentManager::UninstallComponents()");
+    CTraceScope scope("CComponentManager::UninstallComponents( void )");
     BeginBatch();
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
     const int total = CountAction(*this, CComponent::ActionUninstall);

@@ -49,14 +49,13 @@ int CheckArchiveEntries(const std::string& runDir, const std::string& program,
     return rc::Success;
 }
 
-/// Undoes a failed installation: the installed version's removal, then whatever the new file
-/// list copied (the removal above only knows the files of the version installed before).
-void RollBack(CComponent* component)
+/// Undoes a failed installation: the installed version's removal, then exactly the files the
+/// new file list copied (sync). Entries the copy never reached are left alone: what lies at
+/// their place in the root belongs to someone else.
+void RollBack(CComponent* component, CFileSync* sync)
 {
     (void)component->Uninstall();
-    CFileSync sync(component->ExtractionFolder());
-    sync.SetUninstallListPath(JoinPath(component->ArchiveInstallerFolder(), kFileList));
-    const int removed = sync.SyncFiles(component->InstallationFolder(), CFileSync::kUninstall);
+    const int removed = sync->RemovePlaced(component->InstallationFolder());
     if (removed != rc::Success)
         Trace("\tRemoving the new files failed %d", removed);
 }
@@ -106,7 +105,7 @@ int InstallExtracted(CComponent* component)
     if (copied != rc::Success) {
         component->SetLastError(sync.ErrorText());
         Trace("copying New Files failed %d", copied);
-        RollBack(component);
+        RollBack(component, &sync);
         return copied;
     }
 
@@ -117,14 +116,14 @@ int InstallExtracted(CComponent* component)
         Trace("\tInstall copy tree failed %d", tree);
         // Without its installer folder the version could never be uninstalled: take the
         // copied files away again rather than leave them unrecorded.
-        RollBack(component);
+        RollBack(component, &sync);
         return tree;
     }
 
     const int script = component->RunInstallScript();
     if (!IsScriptSuccess(script)) {
         Trace("\tRunning install script failed");
-        RollBack(component);
+        RollBack(component, &sync);
         return script;
     }
     Trace("\tInstall almost completed");
@@ -157,7 +156,10 @@ std::string CComponent::InstallationFolder() const
 
 int CComponent::DeleteFromCache()
 {
-    const int result = RemoveFile(ArchivePath());
+    const std::string path = ArchivePath();
+    if (path.empty())
+        return rc::InvalidComponentFileName;   // no archive of ours could be named
+    const int result = RemoveFile(path);
     if ((result == rc::Success || result == rc::FileDoesNotExist) && m_pHolder)
         m_pHolder->SetDownloadedVersion(CVersion());
     return result;
@@ -169,6 +171,8 @@ int CComponent::Extract()
     Trace("m_Extention = %s", m_Extention.c_str());
     if (!IsSinglePathSegment(m_Name))
         return rc::ComponentNameInvalid;
+    if (!HasArchive())
+        return rc::InvalidComponentFileName;
     if (m_Extention == ".zip")
         return ExtractZIP();
     if (m_Extention == ".tgz")
@@ -274,6 +278,7 @@ int CComponent::RunUninstallScript()
 int CComponent::Install()
 {
     EnterScope(kInstallScope);
+    SetLastError(std::string());   // a failure line must not show an earlier failure's text
     if (!m_Included)
         return InstallFailed(*this, rc::NotIncluded);
     // Without a root every path below would start at the file-system root.
