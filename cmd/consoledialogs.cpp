@@ -42,8 +42,6 @@ void ClearConsole()
         std::fputs("\033[H\033[2J", stdout);
 }
 
-std::string Stars(const std::string& secret) { return std::string(secret.size(), '*'); }
-
 bool IsDigits(const std::string& text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(),

@@ -2,6 +2,7 @@
 
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
+#include "portability/systemenv.h"
 
 #include <cerrno>
 #include <cstring>
@@ -27,7 +28,7 @@ void SyncFolder(const std::string& path)
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
-    (void)::fsync(fd);   // best effort: the rename itself already happened
+    (void)CSystemEnv::Instance().SyncFile(fd);   // best effort: the rename already happened
     ::close(fd);
 }
 
@@ -42,8 +43,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, in
               std::strerror(errno));
         return false;
     }
+    // The content must be on the disk before the rename makes it the file: renamed first, a
+    // power cut could leave an empty file in place of the old one.
     const bool written = WriteAllBytes(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
-                         ::fsync(fd) == 0;
+                         CSystemEnv::Instance().SyncFile(fd);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {

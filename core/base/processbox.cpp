@@ -88,8 +88,12 @@ std::string CProcessBox::FindProgram(const std::string& name)
     if (name.empty() || name.find('/') != std::string::npos)
         return std::string();
     const std::string workingDir = WorkingDirectory();
-    for (const std::string& candidate :
-         {JoinPath(JoinPath(workingDir, "zip"), name), JoinPath(workingDir, name)}) {
+    // The "zip" folder holds the tool's own zip and unzip; nothing else is taken from it.
+    std::vector<std::string> candidates;
+    if (name == "zip" || name == "unzip")
+        candidates.push_back(JoinPath(JoinPath(workingDir, "zip"), name));
+    candidates.push_back(JoinPath(workingDir, name));
+    for (const std::string& candidate : candidates) {
         if (IsExecutableFile(candidate))
             return candidate;
     }

@@ -177,6 +177,8 @@ std::string Format(size_t bufferSize, const char* format, ...)
     return text;
 }
 
+std::string Stars(const std::string& secret) { return std::string(secret.size(), '*'); }
+
 long long ParseDecimal(const std::string& text)
 {
     size_t i = 0;

@@ -55,6 +55,24 @@ std::string FtpUrl(const std::string& server, const std::string& remotePath)
     return "ftp://" + server + "/" + Escape(remotePath, "/");
 }
 
+/// A line of curl's account with the log-in password replaced by Stars(password): the FTP
+/// "PASS" command and the "user:password@" part of the target a proxy request names.
+std::string MaskPassword(std::string text, const std::string& password)
+{
+    if (text.compare(0, 5, "PASS ") == 0)
+        return "PASS " + Stars(password);
+    const size_t scheme = text.find("ftp://");
+    if (scheme == std::string::npos)
+        return text;
+    const size_t start = scheme + 6;
+    const size_t end = text.find_first_of("/ \r\n", start);
+    const size_t at = text.rfind('@', end);
+    const size_t colon = text.find(':', start);
+    if (at != std::string::npos && at >= start && colon < at)
+        text.replace(colon + 1, at - colon - 1, Stars(password));
+    return text;
+}
+
 /// The first bytes of the archives a component can be: Windows and self-extracting
 /// programs, gzip, zip, Linux programs and scripts.
 bool HasArchiveSignature(const char* data, size_t length)
@@ -83,6 +101,7 @@ ServerInterface::ServerInterface(CConnectionDetails* details)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     m_HostName = ComputerName();
     NetTrace("HostName = %s", m_HostName.c_str());
+    m_InactivityTimer.setObjectName("inactivity");
     m_InactivityTimer.setSingleShot(true);
     connect(&m_InactivityTimer, &QTimer::timeout, this, &ServerInterface::SLOTWaitForTimeOut);
     connect(this, &ServerInterface::ChangeOfState, this, &ServerInterface::SLOTSetConnectedState);
@@ -205,12 +224,13 @@ CURL* ServerInterface::NewEasy()
     if (IsNetTraceOn()) {
         // curl's own account of the exchange, for support: commands, replies, connections.
         curl_easy_setopt(m_Easy, CURLOPT_DEBUGFUNCTION, &ServerInterface::OnCurlDebug);
+        curl_easy_setopt(m_Easy, CURLOPT_DEBUGDATA, this);
         curl_easy_setopt(m_Easy, CURLOPT_VERBOSE, 1L);
     }
     return m_Easy;
 }
 
-int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t size, void*)
+int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t size, void* self)
 {
     static const char* const kPrefix[] = {"*", "<", ">"};
     if (type > CURLINFO_HEADER_OUT)
@@ -218,7 +238,9 @@ int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t s
     std::string text(data, size);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    NetTrace("curl %s %s", kPrefix[type], text.c_str());
+    // The trace is for support: the password stays out of curl's words.
+    const std::string& password = static_cast<ServerInterface*>(self)->Details().GetPassword();
+    NetTrace("curl %s %s", kPrefix[type], MaskPassword(text, password).c_str());
     return 0;
 }
 
@@ -296,7 +318,9 @@ int ServerInterface::StartHttpGet()
         return NO_CONNECTION_DETAILS;
     }
     CreateHTTPInterface();
-    if (PrepareTargetNames()) {
+    // A memory download writes no file, so a local file of the same name is no obstacle (the
+    // connection test fetches the list into memory with the working folder as target).
+    if (PrepareTargetNames() && !m_ToMemory) {
         NetTrace("!!! FILE_ALREADY_EXISTS !!!");
         return FILE_ALREADY_EXISTS;
     }
@@ -371,17 +395,26 @@ int ServerInterface::WaitForJobs(bool useLoginTimeout)
     m_AbortOperation = false;
     m_TimedOutOperation = false;
     m_Waiting = true;
-    const int seconds = useLoginTimeout ? CNUVOptions::Instance()->m_nLoginTimeout
-                                        : Details().GetTransferTimeout();
+    // The options file is edited by hand at times: a value too large for the millisecond
+    // count would switch the time-out off, so it is capped at the largest the settings offer.
+    const int seconds = std::clamp(useLoginTimeout ? CNUVOptions::Instance()->m_nLoginTimeout
+                                                   : Details().GetTransferTimeout(),
+                                   1, CConnectionDetails::kMaxTimeout);
     if (!m_DownloadComplete) {
         QEventLoop loop;
         m_Loop = &loop;
-        m_InactivityTimer.start(std::max(1, seconds) * 1000);
+        m_InactivityTimer.start(seconds * 1000);
         loop.exec();
         m_Loop = nullptr;
     }
     m_InactivityTimer.stop();
     m_Waiting = false;
+    if (!m_DownloadComplete && !m_TimedOutOperation && !m_AbortOperation) {
+        // The loop was ended from outside (the application quitting ends every loop): the
+        // transfer did not finish, so it is abandoned as an abort would.
+        NetTrace("Event loop ended before the transfer completed");
+        m_AbortOperation = true;
+    }
 
     int outcome = kFinished;
     if (m_AbortOperation) {

@@ -118,7 +118,7 @@ private:
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
-    static int OnCurlDebug(CURL* easy, curl_infotype type, char* data, size_t size, void*);
+    static int OnCurlDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* self);
     bool TakeBody(const char* data, size_t length);
     bool TakeHeaderLine(const std::string& line);
     /// Decides what the finished header of an HTTP response asks for; false aborts.
@@ -141,7 +141,7 @@ private:
     std::unique_ptr<QFile> m_TargetFile;
     std::string m_LocalPath;
     QElapsedTimer m_Clock;
-    QTimer m_InactivityTimer;
+    QTimer m_InactivityTimer{this};   // a child, so tests can find it by its name
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
 
     int m_BytesDone = 0;

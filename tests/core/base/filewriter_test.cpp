@@ -1,12 +1,24 @@
 #include "core/base/filewriter.h"
 
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distribution.h"
+#include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagetemplate.h"
+#include "core/nuvfunctions.h"
+#include "core/nuvoptions.h"
+#include "core/server/connectiondetails.h"
+#include "portability/systemenv.h"
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -81,6 +93,73 @@ TEST_F(FileWriterTest, AWriteFailingHalfWayKeepsTheOldFile)
     EXPECT_FALSE(written);
     EXPECT_EQ("old content", ReadFile(Path("packages.dat")));
     EXPECT_EQ(QStringList{"packages.dat"}, Entries());
+}
+
+/// Records, for every sync, the name the descriptor's file has at that moment.
+class SyncRecorder : public CSystemEnv {
+public:
+    explicit SyncRecorder(std::vector<std::string>* synced) : m_Synced(synced) {}
+    bool SyncFile(int fd) const override
+    {
+        char name[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t length = ::readlink(link.c_str(), name, sizeof name - 1);
+        m_Synced->push_back(length > 0 ? std::string(name, size_t(length)) : std::string());
+        return CSystemEnv::SyncFile(fd);
+    }
+
+private:
+    std::vector<std::string>* m_Synced;
+};
+
+// A writer that renames before its content reached the disk leaves an empty file after a
+// power cut: every writer of the tool's own files must sync the new file while it still has
+// its temporary name.
+TEST_F(FileWriterTest, EveryStateWriterSyncsTheNewFileBeforeTheRename)
+{
+    CDistributionList::destroy();
+    CDistributionList* list = CDistributionList::instance();
+    list->addDistributions("[Main]\npackagetype=tgz\nplatform=linux\n", "", true);
+    CDistribution* dist = list->getCurrentDistribution();
+    ASSERT_NE(nullptr, dist);
+    dist->SetAlias("pkg");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("root"))));
+    ASSERT_EQ(0, dist->setTessomRoot(Path("root")));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("packages/pkg"))));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("PTF"))));
+    CConnectionDetails details;
+
+    std::vector<std::string> synced;
+    std::unique_ptr<CSystemEnv> previous =
+        CSystemEnv::Replace(std::make_unique<SyncRecorder>(&synced));
+    const std::pair<const char*, std::function<bool()>> cases[] = {
+        {"NUV_GUIOptions.opt", [] { CNUVOptions::Instance()->Write(); return true; }},
+        {"packages/Details.data", [&] { return details.WriteDetails() == 0; }},
+        {"packages/pkg/package.dat",
+         [&] { return list->writeDistributionDetails("packages/pkg/package.dat") == 0; }},
+        {"packages/pkg/packages.dat",
+         [&] { return dist->GetComponentManager()->WriteDownloadedState() == 0; }},
+        {"root/installer/packages.pkg",
+         [&] { return dist->GetComponentManager()->WriteInstalledState() == 0; }},
+        {"PTF/pkg.ptf", [&] { return CPackageTemplate::WriteTemplate(*dist) == 0; }},
+        {"packages/copy/package.dat",
+         [] { return CNUVFunctions::Instance()->CopyPackage("pkg", "copy", "/new") == 0; }},
+    };
+    const std::string folder =
+        QFileInfo(QString::fromStdString(Path())).canonicalFilePath().toStdString();
+    for (const auto& [file, write] : cases) {
+        SCOPED_TRACE(file);
+        synced.clear();
+        ASSERT_TRUE(write());
+        const std::string target = folder + "/" + file;
+        ASSERT_TRUE(Exists(target));
+        const auto temporary = [&](const std::string& name) {
+            return name.compare(0, target.size() + 1, target + ".") == 0;
+        };
+        EXPECT_TRUE(std::any_of(synced.begin(), synced.end(), temporary));
+    }
+    CSystemEnv::Replace(std::move(previous));
+    CDistributionList::destroy();
 }
 
 }  // namespace
