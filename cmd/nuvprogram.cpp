@@ -103,8 +103,32 @@ CNUVProgram::~CNUVProgram()
         nuv->SetOutputModule(nullptr);
 }
 
+bool CNUVProgram::ChangesStore(int command)
+{
+    // "-packages" and "-version" only read; "-list" opens the package, which rewrites its
+    // details and the cached catalogue, so it changes the store as much as the others.
+    return command != cmdcode::Packages && command != cmdcode::Version &&
+           command != cmdcode::EmptyWord;
+}
+
+int CNUVProgram::LockStore()
+{
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    const int locked = nuv->LockWorkingFolder();
+    if (locked == rc::WorkingFolderLocked)
+        NUVDisplay("Another NUV process (process id %lld) is working in this folder; nothing "
+                   "was changed. Try again when it has finished.
+",
+                   nuv->WorkingFolderLockHolder());
+    return locked;
+}
+
 int CNUVProgram::RunCommand(int command, const std::string& name)
 {
+    if (ChangesStore(command)) {
+        if (const int locked = LockStore(); locked != rc::Success)
+            return locked;
+    }
     const std::string installed = CNUVFunctions::Instance()->GetInstalledPackage();
     if (CConnectionDetails::Instance()->IsGenericLogin())
         NUVDisplay("%s", CConnectionDetails::GenericLoginWarning().c_str());

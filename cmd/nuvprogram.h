@@ -44,8 +44,10 @@ public:
     CNUVProgram& operator=(const CNUVProgram&) = delete;
 
     /// Runs one command with the word that followed it (empty for commands without one) and
-    /// returns its result code, the process's exit code. Prints the generic log-in warning
-    /// first when a generic log-in is in use. May run nested event loops (transfers, children).
+    /// returns its result code, the process's exit code. A command that changes the store
+    /// first takes the working folder's lock (123, with the holder's process id printed, when
+    /// another process has it). Prints the generic log-in warning first when a generic log-in
+    /// is in use. May run nested event loops (transfers, children).
     int RunCommand(int command, const std::string& argument);
 
     /// Set by "-path": the installation root "-install" gives a package with nothing installed.
@@ -66,8 +68,14 @@ public:
     static constexpr const char* kNoMoreInput =
         "\nNo more input: the dialogue was cancelled and nothing was saved\n";
 
+    /// Whether command changes the working folder's store (and so takes its lock): all but
+    /// "-packages", "-version" and the empty word.
+    static bool ChangesStore(int command);
+
 private:
     CNUVProgram();
+    /// Takes the working folder's lock; 0, or 123 with the refusal printed.
+    static int LockStore();
 
     int InstallPackage(const std::string& name, const std::string& installed);
     /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -166,12 +168,19 @@ bool ServerInterface::PrepareTargetNames()
     return QFile::exists(QFile::decodeName(m_LocalPath.c_str()));
 }
 
+std::string ServerInterface::PartialPath(const std::string& localPath)
+{
+    return localPath + kPartialSuffix;
+}
+
 bool ServerInterface::OpenTargetFile()
 {
-    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(m_LocalPath.c_str()));
+    // The body streams into the partial name; only a complete file gets the real name, so an
+    // interrupted or killed transfer never leaves something that looks like the archive.
+    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(PartialPath(m_LocalPath).c_str()));
     if (m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Truncate))
         return true;
-    NetTrace("Cannot create %s - %s", m_LocalPath.c_str(),
+    NetTrace("Cannot create %s - %s", PartialPath(m_LocalPath).c_str(),
              m_TargetFile->errorString().toLatin1().constData());
     m_TargetFile.reset();
     return false;
@@ -185,6 +194,31 @@ void ServerInterface::DropTargetFile(bool removeFromDisk)
     if (removeFromDisk)
         m_TargetFile->remove();
     m_TargetFile.reset();
+}
+
+bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
+{
+    if (!m_TargetFile)
+        return true;
+    if (removeIfEmpty && m_TargetFile->size() == 0) {
+        DropTargetFile(true);
+        return true;
+    }
+    // On the disk before it takes the real name: after a power cut the name must not stand
+    // for an empty or short file.
+    const bool synced = m_TargetFile->flush() &&
+                        CSystemEnv::Instance().SyncFile(m_TargetFile->handle());
+    m_TargetFile->close();
+    const std::string partial = PartialPath(m_LocalPath);
+    if (synced && ::rename(partial.c_str(), m_LocalPath.c_str()) == 0) {
+        m_TargetFile.reset();
+        return true;
+    }
+    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(errno);
+    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    m_Error = true;
+    DropTargetFile(true);
+    return false;
 }
 
 void ServerInterface::CreateClient(std::unique_ptr<CCurlMulti>& client)
@@ -259,7 +293,7 @@ int ServerInterface::GetFileFtp()
         }
         QFile::remove(QFile::decodeName(m_LocalPath.c_str()));
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to copy to - %s", m_LocalPath.c_str());
@@ -324,7 +358,7 @@ int ServerInterface::StartHttpGet()
         NetTrace("!!! FILE_ALREADY_EXISTS !!!");
         return FILE_ALREADY_EXISTS;
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
@@ -471,7 +505,7 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
         FailTransfer(result);
     } else if (m_TargetFile) {
         NetTrace("Finished get=%s", m_RemotePath.c_str());
-        DropTargetFile(m_TargetFile->size() == 0);
+        (void)CompleteTargetFile(true);
     }
     NetTrace("END Finished %d", m_RequestId);
     EndTransfer();
@@ -494,7 +528,9 @@ void ServerInterface::FinishHttp(CURLcode result)
         m_Error = true;
         DropTargetFile(true);
     } else {
-        DropTargetFile(false);
+        // A body refused for its missing signature stays as an empty file, for the unpacking
+        // to report.
+        (void)CompleteTargetFile(false);
     }
     EndTransfer();
     Complete("SLOTDoneHTTP");
@@ -733,7 +769,7 @@ int ServerInterface::TestConnectionFTP()
     NetTrace("\t%d: connectToHost - (%s)", m_RequestId + 1, Details().GetServer().c_str());
     NetTrace("\t%d: login (%s:%s)", m_RequestId + 1, Details().GetUserName().c_str(),
              Details().GetPassword().c_str());
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_DisplayName.clear();
     m_DownloadComplete = false;
     if (!StartFtp("ftp://" + Details().GetServer() + "/", true)) {

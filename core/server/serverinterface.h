@@ -38,6 +38,11 @@ public:
 
     static constexpr const char* kMemoryTempFile = "NUV2_TempFTPFile.temp";
     static constexpr const char* kConnectionTestPath = "/software/distributions.txt";
+    /// A file download streams into its local path plus this suffix and takes its own name
+    /// only when complete.
+    static constexpr const char* kPartialSuffix = ".part";
+    /// Where the download to localPath streams until it is complete.
+    static std::string PartialPath(const std::string& localPath);
 
     static ServerInterface* Instance();
     /// An engine of its own over the given details; the programs use Instance().
@@ -45,8 +50,10 @@ public:
     ~ServerInterface() override;
 
     /// Fetches remotePath (below the server root, "/" separated) into localDir/base name, or
-    /// into memory (GetFileTextData). 0, 1, 7, 8, 10 or 11. A failed, aborted or timed-out
-    /// transfer leaves no file behind; an FTP download of an empty file leaves none either.
+    /// into memory (GetFileTextData). 0, 1, 7, 8, 10 or 11. The file is written under
+    /// PartialPath and renamed when complete (a partial file of an earlier run is
+    /// overwritten). A failed, aborted or timed-out transfer leaves neither name behind; a
+    /// download of an empty file leaves none either.
     /// Spins an event loop; a call made from inside that loop gets 10.
     int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory);
     /// The text of the last memory-mode download.
@@ -106,6 +113,9 @@ private:
     bool PrepareTargetNames();
     bool OpenTargetFile();
     void DropTargetFile(bool removeFromDisk);
+    /// Syncs the finished target and gives it its own name (an empty one is removed when
+    /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
+    bool CompleteTargetFile(bool removeIfEmpty);
     CURL* NewEasy();
     bool StartFtp(const std::string& url, bool loginOnly);
     int SendHttpRequest();
