@@ -117,8 +117,7 @@ int CNUVProgram::LockStore()
     const int locked = nuv->LockWorkingFolder();
     if (locked == rc::WorkingFolderLocked)
         NUVDisplay("Another NUV process (process id %lld) is working in this folder; nothing "
-                   "was changed. Try again when it has finished.
-",
+                   "was changed. Try again when it has finished.\n",
                    nuv->WorkingFolderLockHolder());
     return locked;
 }
