@@ -13,6 +13,7 @@ int main(int argc, char* argv[])
     const std::vector<std::string> words(argv, argv + (argc > 0 ? argc : 0));
     QCoreApplication application(argc, argv);
     CNUVProgram::Instance();   // registers the console output module before the core speaks
+    ApplyTraceSwitches(words);
     StartCore();
     if (words.size() == 1) {
         PrintUsage(words[0]);
