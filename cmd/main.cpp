@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
         return int(rc::UserCancelled);
     };
+    ApplyTraceSwitches(words);
     StartCore();
     if (CSignalGuard::Received())
         return interrupted();

@@ -82,8 +82,15 @@ private:
     int RunPackageBatch(int command, const std::string& name);
     /// Steps of "-install" after the package is open.
     int InstallOpenPackage();
-    /// "-path" for the open package: the new root, or why it stays.
-    void ApplyInstallationPath();
+    /// "-path" for the open package: the new root, or why it stays. True when the root changed;
+    /// *previous then holds the root it replaced.
+    bool ApplyInstallationPath(std::string* previous);
+    /// The root "-install" will use: the "-path" folder when it may still change, else the
+    /// package's own.
+    std::string InstallationRoot() const;
+    /// The licence for a first installation: shown and asked for unless "-readEULA". 0 or 115
+    /// (refused, no answer, or no licence text to show), with the reason on standard error.
+    static int AcceptLicence();
     int RemovePackage(const std::string& name);
     int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);
@@ -120,13 +127,17 @@ private:
     /// "-setup": shows the settings and lets the user change them, then saves both files.
     /// 0; 98 when the input ended inside the menu (nothing is saved).
     int OptionsMenu();
+    /// Tests the connection with the saved settings and says on standard error how it went.
+    static void ReportSettingsTest();
     /// "-list" for the open package: each component with a newer version to fetch or install.
     static void ListUpdates();
 
     /// Prints what a failed command means for the package and returns code unchanged.
     int ReportResult(int code, const std::string& name);
-    /// Prints the "Command Error" line and returns code.
-    static int CommandError(int code);
+    /// Prints the "Command Error" line and returns code; what to do next goes to standard
+    /// error (hint, or the code's usual advice for name when hint is empty).
+    static int CommandError(int code, const std::string& name = std::string(),
+                            const std::string& hint = std::string());
     static int PrintVersion();
 
     std::unique_ptr<NUVCMDOutputModule> m_pOutputModule;

@@ -137,13 +137,28 @@ void CNUVFunctions::SetOnlineState(bool fetch)
     if (result != 0) {
         m_RunState.m_bOnline = false;
         Trace("Setting To OFFLINE");
+        RecordConnectionFailure(server->GetFailureReason());
     } else {
         Trace("Setting To ONLINE");
         m_RunState.m_bOnline = true;
+        m_ConnectionFailure.clear();
     }
     Trace("Dirs created, Login Details processed, on/off line calculated.");
     if (m_RunState.m_bOnline && fetch)
         FetchDistributionLists();
+}
+
+void CNUVFunctions::RecordConnectionFailure(const std::string& reason)
+{
+    const CConnectionDetails* details = CConnectionDetails::Instance();
+    m_ConnectionFailure = "cannot reach the server " + details->GetServer();
+    if (details->UsesProxy())
+        m_ConnectionFailure += " through the proxy " + details->GetProxyServer() + ":" +
+                               std::to_string(details->GetProxyPort());
+    m_ConnectionFailure += ": " + (reason.empty() ? std::string("no answer") : reason);
+    // Both traces carry it: support reads either one.
+    Trace("%s", m_ConnectionFailure.c_str());
+    NetTrace("%s", m_ConnectionFailure.c_str());
 }
 
 void CNUVFunctions::FetchDistributionLists()
@@ -212,6 +227,23 @@ bool CNUVFunctions::PackageExists(const std::string& name) const
 std::string CNUVFunctions::GetInstalledPackage() const
 {
     return CPackageStore::GetInstalledPackage();
+}
+
+std::string CNUVFunctions::InstalledPackageIn(const std::string& root,
+                                              const std::string& except) const
+{
+    static const std::string kPrefix = "packages.";
+    if (root.empty())
+        return std::string();
+    const std::string installer = JoinPath(root, "installer");
+    for (const std::string& entry : ListEntries(installer)) {
+        if (entry.size() <= kPrefix.size() || entry.compare(0, kPrefix.size(), kPrefix) != 0)
+            continue;
+        const std::string name = entry.substr(kPrefix.size());
+        if (name != except && IsRegularFile(JoinPath(installer, entry)))
+            return name;
+    }
+    return std::string();
 }
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)

@@ -39,6 +39,9 @@ public:
     /// distribution lists. Runs the transfer engine's event loop.
     void SetOnlineState(bool fetch);
     bool IsOnline() const { return m_RunState.m_bOnline; }
+    /// Why the last connection test failed: the server (and proxy) and what went wrong, as
+    /// written to both traces. Empty when the server answered.
+    const std::string& LastConnectionFailure() const { return m_ConnectionFailure; }
     /// Sets the on-line flag without testing the server (tests, and callers that know).
     void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
@@ -61,6 +64,9 @@ public:
     /// root + "/installer/packages." + name exists, root being the first line of
     /// "packages/InstallDir.nuv". Empty when there is none or the file is missing or empty.
     std::string GetInstalledPackage() const;
+    /// A package other than except whose installed marker "installer/packages.<name>" lies in
+    /// root, whichever working folder installed it; the first by name, empty when none.
+    std::string InstalledPackageIn(const std::string& root, const std::string& except) const;
 
     /// The one check every operation and command taking a package name uses: a name must
     /// stay inside "packages", so it may not contain "/", "\\" or "..", nor be empty after
@@ -160,6 +166,8 @@ public:
 
 private:
     CNUVFunctions() = default;
+    /// Keeps and traces why the connection test failed.
+    void RecordConnectionFailure(const std::string& reason);
     /// Empties the distribution list and fetches the global and the user's lists.
     void FetchDistributionLists();
     /// Installation root of the current distribution; empty when none is current.
@@ -178,4 +186,5 @@ private:
     std::unique_ptr<QLockFile> m_WorkingFolderLock;
     QString m_LockPath;   // of the lock held
     long long m_LockHolder = 0;
+    std::string m_ConnectionFailure;
 };

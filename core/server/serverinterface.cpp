@@ -144,6 +144,8 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
         return TRANSFER_FAILED;
     }
     m_LocalDir = localDir;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     if (remotePath.empty()) {
         m_DownloadComplete = true;
         return NO_FILE_NAME;
@@ -525,6 +527,7 @@ void ServerInterface::FinishHttp(CURLcode result)
         m_ErrorString = Format(256, "HTTP status %d %s", m_Header.StatusCode(),
                                m_Header.Reason().c_str());
         NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+        DescribeFailure(CURLE_OK);
         m_Error = true;
         DropTargetFile(true);
     } else {
@@ -540,8 +543,47 @@ void ServerInterface::FailTransfer(CURLcode result)
 {
     m_ErrorString = m_CurlError[0] ? m_CurlError : curl_easy_strerror(result);
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    DescribeFailure(result);
     m_Error = true;
     DropTargetFile(true);
+}
+
+void ServerInterface::DescribeFailure(CURLcode result)
+{
+    const bool proxy = m_Kind == Kind::HttpGet;
+    const int status = proxy ? m_Header.StatusCode() : 0;
+    if (status >= 300) {
+        // The header callback stopped the transfer: the proxy's answer says more than curl.
+        m_FailureReason = Format(256, "%s (HTTP %d %s)",
+                                 status == 407 ? "the proxy refused the log-in"
+                                               : "the proxy refused the request",
+                                 status, m_Header.Reason().c_str());
+        return;
+    }
+    const char* what = nullptr;
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        what = "the server's name does not resolve";
+        break;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        what = "the proxy's name does not resolve";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        what = proxy ? "the proxy refused the connection" : "connection refused";
+        break;
+    case CURLE_LOGIN_DENIED:
+        m_FailureReason = m_LastReply.empty()
+                              ? "log-in rejected (" + m_ErrorString + ")"
+                              : "log-in rejected, the server replied \"" + m_LastReply + "\"";
+        return;
+    case CURLE_OPERATION_TIMEDOUT:
+        what = "timed out";
+        break;
+    default:
+        what = "the transfer failed";
+        break;
+    }
+    m_FailureReason = std::string(what) + " (" + m_ErrorString + ")";
 }
 
 void ServerInterface::Complete(const char* why)
@@ -599,7 +641,9 @@ bool ServerInterface::TakeBody(const char* data, size_t length)
 bool ServerInterface::TakeHeaderLine(const std::string& line)
 {
     if (m_Kind != Kind::HttpGet) {
-        // FTP server replies: 230 is the successful log-in.
+        // FTP server replies: 230 is the successful log-in. The last one is kept for the
+        // user when the log-in is rejected.
+        m_LastReply = TrimSpaces(line.substr(0, line.find_first_of("\r\n")));
         if (line.compare(0, 3, "230") == 0 && !m_FtpLoggedIn) {
             m_FtpLoggedIn = true;
             NetTrace("STATE CHANGED - QFtp::LoggedIn, id = %d", m_RequestId);
@@ -748,9 +792,12 @@ int ServerInterface::TestConnection()
         return TRANSFER_FAILED;
     }
     m_DownloadComplete = false;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     int result = NO_CONNECTION_DETAILS;
     if (Details().GetUserName().empty() || Details().GetServer().empty()) {
         NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        m_FailureReason = "no user name or server is set";
         m_CanConnect = false;
     } else {
         result = Details().UsesProxy() ? TestConnectionHTTP() : TestConnectionFTP();
@@ -796,6 +843,7 @@ bool ServerInterface::IsConnected() const
 void ServerInterface::Abort()
 {
     NetTrace("!!! Signal EXIT from event loop ( Abort ) !!!");
+    m_FailureReason = "cancelled";
     m_AbortOperation = true;
     if (m_Loop)
         m_Loop->quit();
@@ -837,6 +885,8 @@ void ServerInterface::SLOTWaitForTimeOut()
     NetTrace("SLOTWaitForTimeOut()");
     NetTrace("ClearPendingCommands");
     NetTrace("%s", m_Kind == Kind::HttpGet ? "HTTP Abort sent" : "FTP Abort sent");
+    m_FailureReason = Format(128, "timed out: no answer within %d seconds",
+                             m_InactivityTimer.interval() / 1000);
     m_TimedOutOperation = true;
     m_Error = true;
     if (m_Loop)

@@ -74,6 +74,10 @@ public:
 
     /// curl's words for the last failure.
     const std::string& GetErrorString() const { return m_ErrorString; }
+    /// Why the last transfer or connection test failed, in words for the user: what failed
+    /// (connection refused, name not resolved, log-in rejected with the server's reply, proxy
+    /// refused, timed out) and curl's or the proxy's own words. Empty after a success.
+    const std::string& GetFailureReason() const { return m_FailureReason; }
     /// The last file body through the proxy had no archive signature, so none was written.
     bool IsFileCorrupt() const { return m_FileCorrupt; }
     /// This computer's name as sent in NTLM messages.
@@ -124,6 +128,8 @@ private:
     void OnTransferDone(CURL* easy, CURLcode result);
     void FinishHttp(CURLcode result);
     void FailTransfer(CURLcode result);
+    /// Fills m_FailureReason for a transfer curl ended with result.
+    void DescribeFailure(CURLcode result);
     void Complete(const char* why);
 
     static size_t OnBody(char* data, size_t size, size_t count, void* self);
@@ -162,6 +168,8 @@ private:
     std::string m_RemotePath;
     std::string m_LocalDir;
     std::string m_ErrorString;
+    std::string m_FailureReason;
+    std::string m_LastReply;   // the FTP server's last reply line
     bool m_ToMemory = false;
     bool m_DownloadComplete = false;
     bool m_AbortOperation = false;
