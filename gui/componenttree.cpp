@@ -379,7 +379,7 @@ void CComponentTreeView::SLOTDownloadMenu()
         return;
     }
     CComponentTreeViewItem* item = Current();
-    if (!item)
+    if (!item || (!item->IsGroup() && !item->Holder()->GetCurrent()))
         Say("Aborting download, no Components to perform action.\n");
     else if (!item->IsGroup())
         item->Holder()->GetCurrent()->SetAction(CComponent::ActionDownload);
@@ -398,7 +398,7 @@ void CComponentTreeView::SLOTInstallMenu()
         return;
     }
     CComponentTreeViewItem* item = Current();
-    if (!item) {
+    if (!item || (!item->IsGroup() && !item->Holder()->GetCurrent())) {
         Say("Aborting installation, no Components to perform action.\n");
     } else if (!item->IsGroup()) {
         CComponent* record = item->Holder()->GetCurrent();
@@ -480,6 +480,8 @@ void CComponentTreeView::MoveCurrentTo(int groupType)
     setCurrentItem(nullptr);
     for (CComponentTreeViewItem* item : items) {
         CComponentHolder* holder = item->Holder();
+        if (!holder->GetCurrent())
+            continue;
         CComponentTreeViewItem* moved = AddComponentItem(groupType, holder);
         holder->GetCurrent()->SetIncluded(included);
         if (reference)
@@ -510,6 +512,8 @@ void CComponentTreeView::SLOTSetVersionMenu()
     if (!item || item->IsGroup())
         return;
     CComponentHolder* holder = item->Holder();
+    if (!holder->GetCurrent())
+        return;
     const CVersion limit = holder->GetCurrent()->GetVersion();
     QList<CVersion> versions;
     for (int i = holder->Count() - 1; i >= 0; --i) {
@@ -573,7 +577,9 @@ void CComponentTreeView::UpdateMenuState(QTreeWidgetItem* treeItem)
                                  m.m_pCap, m.m_pUncap, m.m_pExclude, m.m_pInclude,
                                  m.m_pSetVersion, m.m_pRollback, m.m_pViewReleaseNote};
     auto* item = static_cast<CComponentTreeViewItem*>(treeItem);
-    if (!item || (item->IsGroup() && !CurrentManager())) {
+    // A component capped at a version its catalogue no longer holds has no record to act on.
+    if (!item || (item->IsGroup() && !CurrentManager()) ||
+        (!item->IsGroup() && !item->Holder()->GetCurrent())) {
         for (QAction* action : all)
             set(action, true, false);
         return;
