@@ -7,7 +7,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -131,7 +131,7 @@ CEULABox::CEULABox(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     auto* text = new QTextBrowser(this);
     text->setAccessibleName("Licence Agreement");
-    text->setSource(QUrl::fromLocalFile(QFile::decodeName("EULA/End_User_Licence_Agreement.html")));
+    text->setSource(QUrl::fromLocalFile(QFileInfo("EULA/End_User_Licence_Agreement.html").absoluteFilePath()));
     layout->addWidget(text);
     layout->addLayout(Buttons(this, {{"I &Agree", [this] { accept(); }},
                                      {"I &Disagree", [this] { reject(); }},

@@ -164,7 +164,8 @@ TEST_F(ComponentTreeTest, MarkingRefusalsNameTheComponent)
 
     // Capped at a version the catalogue no longer holds: nothing to act on, nothing offered.
     Holder("App")->SetCappedVersion(CVersion("1.5.0"));
-    Trigger("App", Menu()->m_pInstall);
+    Select("App");
+    Tree()->SLOTInstallMenu();
     EXPECT_TRUE(m_Window->OutputText().endsWith("Aborting installation, no Components to perform action.\n"));
     EXPECT_EQ("Install- Download- Uninstall- Delete- CapCurrentVersion- Uncap- Exclude- Include- SetVersion- "
               "Rollback- ViewReleaseNote-",
