@@ -150,11 +150,18 @@ bool AskProxy(CConnectionDetails* details)
     details->SetProxyUsername(answer);
     details->SetProxyPassword(CConnectionDetails::ReadPassword("Enter Proxy Password: "));
     // The NTLM messages carry the domain and cannot be made without one, so a proxy that
-    // needs authentication is unusable unless the domain can be given here too.
-    NUVDisplay("\nEnter Proxy Domain: ");
+    // needs authentication is unusable unless the domain can be given here too. The stored
+    // domain is offered as the default, as the wizard offers its folder: changing the
+    // password must not cost the domain.
+    const std::string stored = details->GetProxyDomain();
+    if (stored.empty())
+        NUVDisplay("\nEnter Proxy Domain: ");
+    else
+        NUVDisplay("\nEnter Proxy Domain [%s]: ", stored.c_str());
     if (!ReadAnswer(kMenuAnswerBuffer, &answer))
         return false;
-    details->SetProxyDomain(TrimSpaces(answer));
+    answer = TrimSpaces(answer);
+    details->SetProxyDomain(answer.empty() ? stored : answer);
     return true;
 }
 

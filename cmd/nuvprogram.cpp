@@ -198,9 +198,11 @@ int CNUVProgram::InstallOpenPackage()
     // whether the installs run.
     const bool uninstall = CountMarked(*manager, CComponent::ActionUninstall) > 0;
     const bool install = CountMarked(*manager, CComponent::ActionInstall) > 0;
+    // A replaced version that could not be removed fails the install, even when its successor
+    // went in: the uninstall batch ends such a run with "Install failed" (63) as well.
     int uninstallResult = rc::Success;
     if (uninstall)
-        uninstallResult = BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
+        uninstallResult = BatchExitCode(manager->UninstallComponents(), *manager, rc::InstallFailed);
     int installResult = rc::Success;
     if (install)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
@@ -281,7 +283,7 @@ int CNUVProgram::MakeTemplate(const std::string& name)
     if (name.empty())
         return rc::Success;
     if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success) {
-        NUVDisplay("Failed opening Package %s", name.c_str());
+        NUVDisplay("Failed opening Package %s\n", name.c_str());
         return ReportResult(opened, name);
     }
     if (const CDistribution* current = CurrentDistribution()) {
@@ -316,14 +318,17 @@ int CNUVProgram::LoadPortable(const std::string& file)
     }
     const std::string path = ToNativeSeparators(file);
     const std::string package = FileStem(path);
-    const int result = CNPFMaker::LoadNPF(file);
+    // A renamed file is refused for the package its entries would overwrite: that is the one
+    // the user has to remove, not the one the file name suggests.
+    std::string blocking;
+    const int result = CNPFMaker::LoadNPF(file, &blocking);
     switch (result) {
     case rc::Success:
         NUVDisplay("Package created\n");
         break;
     case rc::PackageNameAlreadyDefined:
         NUVDisplay("A Package with the same name already exists.\nTo unpack this Package please "
-                   "uninstall and delete the Package %s\n", package.c_str());
+                   "uninstall and delete the Package %s\n", blocking.c_str());
         break;
     case rc::FileDoesNotExist:
         NUVDisplay("File: %s does not exists\n", path.c_str());
@@ -370,8 +375,9 @@ int CNUVProgram::PackageFromTemplate(bool localFile, const std::string& file)
 {
     CPackageTemplate ptf(file, localFile);
     if (!ptf.ReadTemplate()) {
+        // No package was made: scripts calling the program must see a failure.
         NUVDisplay("Failed reading PTF file");
-        return rc::Success;
+        return rc::FailedCreatingPackage;
     }
     if (ptf.CreatePackageFromTemplate(std::string())) {
         NUVDisplay("Package %s created\n", file.c_str());

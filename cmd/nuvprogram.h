@@ -88,8 +88,8 @@ private:
 
     /// The current distribution when it is open as package name, else null.
     static CDistribution* OpenDistribution(const std::string& name);
-    /// Creates a package from a template file (localFile: file is a local path). 0, also when
-    /// the file gives no text ("Failed reading PTF file"); 97 with the reason printed.
+    /// Creates a package from a template file (localFile: file is a local path). 0; 97 with
+    /// the reason printed, also when the file gives no text ("Failed reading PTF file").
     int PackageFromTemplate(bool localFile, const std::string& file);
     /// Lists the template's component versions the catalogue no longer has.
     static void ReportMissingVersions(const CPackageTemplate& ptf);

@@ -242,11 +242,8 @@ std::string CNUVFunctions::GetInstalledPackage() const
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)
 {
-    const std::string trimmed = TrimSpaces(name);
-    if (trimmed.empty() || trimmed == ".")
-        return false;
-    return name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find("..") == std::string::npos;
+    // Stricter than one path segment: a blank name and any ".." are refused as well.
+    return IsSinglePathSegment(TrimSpaces(name)) && name.find("..") == std::string::npos;
 }
 
 std::string CNUVFunctions::UnsafePackageNameMessage(const std::string& name)
@@ -274,8 +271,14 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     const std::string path = DetailsPath(name);
     std::string text;
     (void)ReadFileBytes(path, &text);   // a missing file reads as empty text
+    // The older form is told by its layout first: its counts may hold line-feed bytes, which
+    // would make stream bytes look like lines of text.
+    CPackageDetails old;
+    const bool oldLayout = old.ParseOldFormat(text);
     const std::vector<std::string> lines = SplitLines(text);
-    if (text.empty()) {
+    if (oldLayout) {
+        Trace("Old style package.dat");
+    } else if (text.empty()) {
         Trace("FileText was empty !!");
     } else if (lines.size() < 2) {
         Trace("No more that a single line");
@@ -285,7 +288,7 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     }
     if (details.distribution.empty()) {
         Trace("Try Old style package.dat read!!");
-        (void)details.ReadOldFormat(path);   // unreadable: the details stay empty
+        details = old;   // what the stream gave; empty for text without a name
     }
     return details;
 }

@@ -152,6 +152,12 @@ std::string DirName(const std::string& path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+bool IsSinglePathSegment(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\\') == std::string::npos;
+}
+
 std::string FormatV(size_t bufferSize, const char* format, va_list args)
 {
     std::string buffer(bufferSize, '\0');

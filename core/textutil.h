@@ -34,6 +34,10 @@ std::string JoinPath(const std::string& first, const std::string& second);
 std::string BaseName(const std::string& path);
 /// The part before the last "/" (empty when there is none).
 std::string DirName(const std::string& path);
+/// A name that stays one folder level when joined to a path: not empty, not "." or "..", and
+/// without "/" or "\". Names from servers and from files carried between machines are checked
+/// with it before they are joined to a local folder.
+bool IsSinglePathSegment(const std::string& name);
 /// printf-style formatting into a buffer of bufferSize bytes: the result is cut to
 /// bufferSize - 1 characters, as the fixed buffers of the trace and output modules are.
 std::string FormatV(size_t bufferSize, const char* format, va_list args);

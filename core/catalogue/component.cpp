@@ -4,6 +4,7 @@
 #include "core/catalogue/componentholder.h"
 #include "core/resultcodes.h"
 #include "core/textutil.h"
+#include "core/trace.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -40,7 +41,17 @@ int CComponent::SetName(const std::string& name)
 
 int CComponent::SetPackage(const std::string& package)
 {
-    return SetText(&m_Package, package, rc::InvalidComponentFileName);
+    if (!package.empty() && !IsSinglePathSegment(package)) {
+        Trace("Refusing archive name <%s> of %s: not a single path segment", package.c_str(),
+              m_Name.c_str());
+        m_Package.clear();
+        m_PackageRefused = true;
+        return rc::InvalidComponentFileName;
+    }
+    const int result = SetText(&m_Package, package, rc::InvalidComponentFileName);
+    if (result == rc::Success)
+        m_PackageRefused = false;
+    return result;
 }
 
 int CComponent::SetVersion(const std::string& version)
@@ -172,22 +183,31 @@ bool CComponent::IsSameRecord(const CComponent& other) const
 
 std::string CComponent::ArchiveName() const
 {
+    if (m_PackageRefused)
+        return std::string();
+    std::string name;
     if (m_Package.empty())
-        return m_Name + "-" + m_Version.ToString() + m_Extention;
+        name = m_Name + "-" + m_Version.ToString() + m_Extention;
     // A substring test on purpose: "pkg.zip.old" counts as already carrying ".zip".
-    if (m_Package.find(m_Extention) != std::string::npos)
-        return m_Package;
-    return m_Package + m_Extention;
+    else if (m_Package.find(m_Extention) != std::string::npos)
+        name = m_Package;
+    else
+        name = m_Package + m_Extention;
+    // The name is joined under the cache folder: it must not climb out of it.
+    return IsSinglePathSegment(name) ? name : std::string();
 }
 
 std::string CComponent::ArchivePath() const
 {
-    return JoinPath(GetCacheFolder(m_Platform), ArchiveName());
+    const std::string name = ArchiveName();
+    return name.empty() ? std::string() : JoinPath(GetCacheFolder(m_Platform), name);
 }
 
 bool CComponent::IsInCache(bool update)
 {
     const std::string name = ArchiveName();
+    if (name.empty())
+        return false;
     const std::string path = JoinPath(GetCacheFolder(m_Platform), name);
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file)

@@ -41,7 +41,9 @@ public:
     // Text setters: 0, or the code named, with the field unchanged on failure.
     /// 4 when empty.
     int SetName(const std::string& name);
-    /// 7 when empty.
+    /// 7 when empty. A name that is more than one path segment ("../x", "a/b") is refused
+    /// with 7 and a trace line, and the record then has no archive at all (ArchiveName() is
+    /// empty) until a good name is set: such a name would reach outside the cache folder.
     int SetPackage(const std::string& package);
     /// 8 when empty; any other text is parsed.
     int SetVersion(const std::string& version);
@@ -94,23 +96,28 @@ public:
 
     /// The archive's file name: m_Package, with the extension appended unless its text occurs
     /// anywhere in the name; or, with no package name, name + "-" + version + extension.
+    /// Empty when the record has no archive: its package name was refused, or the name made
+    /// is not one path segment.
     std::string ArchiveName() const;
+    bool HasArchive() const { return !ArchiveName().empty(); }
     /// The cache folder of this record's platform joined with ArchiveName(), relative to the
-    /// working directory.
+    /// working directory; empty without an archive.
     std::string ArchivePath() const;
     /// True when the archive path opens for reading as a file. On a hit an empty m_Package
     /// takes the derived name; with update, the holder's downloaded version becomes this one.
+    /// Always false without an archive.
     bool IsInCache(bool update);
 
     // --- Cache, extraction, installation (core/operations/componentinstall.cpp) -------------
     // All return result codes of rc::. Paths below are relative to the working directory.
 
     /// Fetches the archive from the server into the cache folder. 74 when not included;
-    /// 34 when the transfer failed (nothing changes); 0 with m_Package and the holder's
-    /// downloaded version set.
+    /// 7 without an archive; 34 when the transfer failed (nothing changes); 0 with m_Package
+    /// and the holder's downloaded version set.
     int Download();
-    /// Removes the archive from the cache. 0; 85 no such file; 36 removal failed. On 0 and 85
-    /// the holder's downloaded version becomes the none version.
+    /// Removes the archive from the cache. 0; 7 without an archive (nothing is touched); 85 no
+    /// such file; 36 removal failed. On 0 and 85 the holder's downloaded version becomes the
+    /// none version.
     int DeleteFromCache();
     /// Unpacks the cached archive into ExtractionFolder(): ".zip" with unzip, ".tgz" with
     /// tar, any other extension by running the archive itself with "-o". An archive with an
@@ -178,6 +185,7 @@ private:
 
     std::string m_Name;
     std::string m_Package;
+    bool m_PackageRefused = false;   // a package name was refused: no archive at all
     std::string m_Description;
     std::string m_Group;
     std::string m_Depends;

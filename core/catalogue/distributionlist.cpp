@@ -203,25 +203,22 @@ int CDistributionList::readDistributionDetails(const std::string& path)
     std::string content;
     if (path.empty() || !ReadFileBytes(path, &content))
         return 1;
+    // The older form is told by its layout before the bytes are split into lines (its counts
+    // may hold line-feed bytes); text without a package type falls back to what the stream
+    // reader can make of it.
+    CPackageDetails old;
+    const bool oldLayout = old.ParseOldFormat(content);
     std::vector<std::string> lines = SplitLines(content);
     lines.resize(kDetailsLines);
+    if (oldLayout || (lines[6].empty() && !old.distribution.empty())) {
+        // The older form has no type, platform or tag: what the text split found there is
+        // stream bytes.
+        lines = {old.distribution, old.root, old.setup, old.remove, old.start, old.stop,
+                 std::string(), std::string(), std::string()};
+    }
     if (lines[7].empty())
         lines[7] = "0";
-    int platform = int(ParseDecimal(lines[7]));
-    if (lines[6].empty()) {
-        CPackageDetails old;
-        if (old.ReadOldFormat(path) && !old.distribution.empty()) {
-            lines[0] = old.distribution;
-            lines[1] = old.root;
-            lines[2] = old.setup;
-            lines[3] = old.remove;
-            lines[4] = old.start;
-            lines[5] = old.stop;
-            platform = 0;
-            // The older form has no tag: what the text split found there is stream bytes.
-            lines[8].clear();
-        }
-    }
+    const int platform = int(ParseDecimal(lines[7]));
     const std::string name = TrimSpaces(lines[0]);
     if (name.empty())
         return 0;

@@ -1,9 +1,14 @@
 #include "core/catalogue/packagedetails.h"
 
+#include "core/textutil.h"
+
+#include <QByteArray>
 #include <QDataStream>
-#include <QFile>
+#include <QString>
 
 namespace {
+
+constexpr int kRequiredStrings = 3;
 
 std::string ReadString(QDataStream& stream)
 {
@@ -21,20 +26,28 @@ std::string ReadString(QDataStream& stream)
 bool CPackageDetails::ReadOldFormat(const std::string& path)
 {
     *this = CPackageDetails();
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly))
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes))
         return false;
-    QDataStream stream(&file);
+    (void)ParseOldFormat(bytes);   // a file without the exact layout keeps what could be read
+    return true;
+}
+
+bool CPackageDetails::ParseOldFormat(const std::string& bytes)
+{
+    *this = CPackageDetails();
+    const QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+    QDataStream stream(data);
     stream.setVersion(QDataStream::Qt_4_0);
     stream.setByteOrder(QDataStream::BigEndian);
-    distribution = ReadString(stream);
-    root = ReadString(stream);
-    setup = ReadString(stream);
-    std::string* optional[] = {&remove, &start, &stop};
-    for (std::string* field : optional) {
-        if (stream.atEnd())
+    std::string* fields[] = {&distribution, &root, &setup, &remove, &start, &stop};
+    int read = 0;
+    for (std::string* field : fields) {
+        if (read >= kRequiredStrings && stream.atEnd())
             break;
         *field = ReadString(stream);
+        if (stream.status() == QDataStream::Ok)
+            ++read;
     }
-    return true;
+    return read >= kRequiredStrings && stream.status() == QDataStream::Ok && stream.atEnd();
 }

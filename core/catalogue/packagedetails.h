@@ -16,4 +16,10 @@ struct CPackageDetails {
     /// to three more while the stream has data. Strings that cannot be read stay empty; text
     /// reaches the core as Latin-1. False only when the file cannot be opened.
     bool ReadOldFormat(const std::string& path);
+    /// Reads the bytes of a "package.dat" as ReadOldFormat does. True when they have exactly
+    /// the layout of the older form: three to six whole strings that end where the data ends.
+    /// A text file never has it (its first four bytes, read as a count, do not fit the data),
+    /// while the counts of the older form may contain line-feed bytes, so this is the test to
+    /// make before the bytes are split into lines.
+    bool ParseOldFormat(const std::string& bytes);
 };

@@ -110,7 +110,7 @@ std::vector<CComponentHolder*> HoldersBy(const CComponentManager& manager,
 int CComponentManager::DownloadComponents(bool* pStop)
 {
     (void)pStop;   // cancelling goes through Stop()
-    CTraceScope scope("CComponentManager::DownloadComponents()");
+    CTraceScope scope("CComponentManager::DownloadComponents( bool* pStop )");
     m_bStop = false;
     m_BatchResult = rc::Success;
     m_FailedComponents.clear();
@@ -161,7 +161,7 @@ int CComponentManager::DownloadComponents(bool* pStop)
 int CComponentManager::DeleteComponents(bool* pStop)
 {
     (void)pStop;
-    CTraceScope scope("CComponentManager::DeleteComponents()");
+    CTraceScope scope("CComponentManager::DeleteComponents( bool* pStop )");
     m_bStop = false;
     m_BatchResult = rc::Success;
     m_FailedComponents.clear();
@@ -199,7 +199,7 @@ int CComponentManager::DeleteComponents(bool* pStop)
 
 int CComponentManager::InstallComponents()
 {
-    CTraceScope scope("CComponentManager::InstallComponents()");
+    CTraceScope scope("CComponentManager::InstallComponents( void )");
     m_BatchResult = rc::Success;
     m_bStop = false;
     m_FailedComponents.clear();
@@ -303,7 +303,7 @@ int CComponentManager::InstallComponents()
 
 int CComponentManager::UninstallComponents()
 {
-    CTraceScope scope("CComponentManager::UninstallComponents()");
+    CTraceScope scope("CComponentManager::UninstallComponents( void )");
     m_bStop = false;
     m_BatchResult = rc::Success;
     m_FailedComponents.clear();

@@ -14,6 +14,10 @@ int CComponent::Download()
     if (!m_Included)
         return rc::NotIncluded;
     const std::string name = ArchiveName();
+    if (name.empty()) {
+        Trace("No archive name for %s: nothing to download", m_Name.c_str());
+        return rc::InvalidComponentFileName;
+    }
     const std::string remotePath = "/software/" + m_ServerPath + name;
     const int transfer =
         ServerInterface::Instance()->GetFile(remotePath, GetCacheFolder(m_Platform), false);

@@ -23,14 +23,6 @@ const char kFileList[] = "filelist";
 
 bool IsScriptSuccess(int result) { return result == rc::Success || result == rc::NoScriptFile; }
 
-/// A name that stays one folder level when joined to a path: the catalogue comes from a server
-/// and a name such as "../x" must not steer deletions out of the cache or the root.
-bool IsSafeName(const std::string& name)
-{
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-           name.find('\\') == std::string::npos;
-}
-
 /// Lists the archive's entries with program and listSwitch and refuses it (95, reason in
 /// *why) when one of them would land outside runDir. A failed listing gives the runner's code.
 int CheckArchiveEntries(const std::string& runDir, const std::string& program,
@@ -56,14 +48,13 @@ int CheckArchiveEntries(const std::string& runDir, const std::string& program,
     return rc::Success;
 }
 
-/// Undoes a failed installation: the installed version's removal, then whatever the new file
-/// list copied (the removal above only knows the files of the version installed before).
-void RollBack(CComponent* component)
+/// Undoes a failed installation: the installed version's removal, then exactly the files the
+/// new file list copied (sync). Entries the copy never reached are left alone: what lies at
+/// their place in the root belongs to someone else.
+void RollBack(CComponent* component, CFileSync* sync)
 {
     (void)component->Uninstall();
-    CFileSync sync(component->ExtractionFolder());
-    sync.SetUninstallListPath(JoinPath(component->ArchiveInstallerFolder(), kFileList));
-    const int removed = sync.SyncFiles(component->InstallationFolder(), CFileSync::kUninstall);
+    const int removed = sync->RemovePlaced(component->InstallationFolder());
     if (removed != rc::Success)
         Trace("\tRemoving the new files failed %d", removed);
 }
@@ -113,7 +104,7 @@ int InstallExtracted(CComponent* component)
     if (copied != rc::Success) {
         component->SetLastError(sync.ErrorText());
         Trace("copying New Files failed %d", copied);
-        RollBack(component);
+        RollBack(component, &sync);
         return copied;
     }
 
@@ -124,14 +115,14 @@ int InstallExtracted(CComponent* component)
         Trace("\tInstall copy tree failed %d", tree);
         // Without its installer folder the version could never be uninstalled: take the
         // copied files away again rather than leave them unrecorded.
-        RollBack(component);
+        RollBack(component, &sync);
         return tree;
     }
 
     const int script = component->RunInstallScript();
     if (!IsScriptSuccess(script)) {
         Trace("\tRunning install script failed");
-        RollBack(component);
+        RollBack(component, &sync);
         return script;
     }
     Trace("\tInstall almost completed");
@@ -164,7 +155,10 @@ std::string CComponent::InstallationFolder() const
 
 int CComponent::DeleteFromCache()
 {
-    const int result = RemoveFile(ArchivePath());
+    const std::string path = ArchivePath();
+    if (path.empty())
+        return rc::InvalidComponentFileName;   // no archive of ours could be named
+    const int result = RemoveFile(path);
     if ((result == rc::Success || result == rc::FileDoesNotExist) && m_pHolder)
         m_pHolder->SetDownloadedVersion(CVersion());
     return result;
@@ -174,8 +168,10 @@ int CComponent::Extract()
 {
     CTraceScope scope("CComponent::Extract()");
     Trace("m_Extention = %s", m_Extention.c_str());
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return rc::ComponentNameInvalid;
+    if (!HasArchive())
+        return rc::InvalidComponentFileName;
     if (m_Extention == ".zip")
         return ExtractZIP();
     if (m_Extention == ".tgz")
@@ -252,7 +248,8 @@ int CComponent::ExtractWindows()
 int CComponent::CleanUpExtraction()
 {
     CTraceScope scope("CComponent::CleanUpExtraction()");
-    const int result = IsSafeName(m_Name) ? DeleteFileTree(ExtractionFolder()) : rc::InvalidTreeName;
+    const int result =
+        IsSinglePathSegment(m_Name) ? DeleteFileTree(ExtractionFolder()) : rc::InvalidTreeName;
     if (result == rc::Success)
         return rc::Success;
     Trace("\tClean up Failed %d", result);
@@ -280,12 +277,13 @@ int CComponent::RunUninstallScript()
 int CComponent::Install()
 {
     EnterScope(kInstallScope);
+    SetLastError(std::string());   // a failure line must not show an earlier failure's text
     if (!m_Included)
         return InstallFailed(*this, rc::NotIncluded);
     // Without a root every path below would start at the file-system root.
     if (InstallationFolder().empty())
         return InstallFailed(*this, rc::RootEmpty);
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return InstallFailed(*this, rc::ComponentNameInvalid);
     if (!IsInCache(true)) {
         if (CNUVFunctions::Instance()->IsOnline())
@@ -321,7 +319,7 @@ int CComponent::Uninstall()
     Trace("Uninstalling %s", m_Name.c_str());
     if (InstallationFolder().empty())
         return rc::RootEmpty;
-    if (!IsSafeName(m_Name))
+    if (!IsSinglePathSegment(m_Name))
         return rc::ComponentNameInvalid;
     int result = RunUninstallScript();
     if (!IsScriptSuccess(result)) {

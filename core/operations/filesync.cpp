@@ -43,17 +43,23 @@ std::string PrefixOf(const std::string& line)
     return pieces.size() < 2 ? std::string() : pieces[1];
 }
 
-// An earlier entry may have placed a symbolic link where a folder of a later entry goes.
-// Writing or deleting through it must not reach anything outside the installation folder.
-bool StaysInside(const std::string& root, const std::string& relative)
+using PathSet = std::unordered_set<std::string>;
+
+// A component may bring a symbolic link (a list entry whose archive source is a link) where a
+// folder of another entry goes. Writing or deleting through such a link must not reach
+// anything outside the installation folder. Links the administrator made in the root (a data
+// folder on another disk, say) are no entries of the list and are gone through as folders.
+bool StaysInside(const std::string& root, const std::string& relative,
+                 const PathSet& componentLinks)
 {
     const std::string realRoot = RealPath(root);
     if (realRoot.empty() || realRoot == "/")
         return true;   // nothing can lie below a missing root yet
-    std::string current = root;
+    std::string walked;
     for (const std::string& part : SplitFields(DirName(relative), '/')) {
-        current = JoinPath(current, part);
-        if (!IsLink(current))
+        walked = JoinPath(walked, part);
+        const std::string current = JoinPath(root, walked);
+        if (componentLinks.count(walked) == 0 || !IsLink(current))
             continue;
         const std::string real = RealPath(current);
         if (real != realRoot && real.compare(0, realRoot.size() + 1, realRoot + "/") != 0)
@@ -186,9 +192,21 @@ int CFileSync::ParseList(const std::vector<std::string>& lines, int outsideCode,
     return rc::Success;
 }
 
+std::string CFileSync::SourceOf(const Entry& entry) const
+{
+    const std::string folder =
+        entry.prefix.empty() ? m_ExtractionFolder : JoinPath(m_ExtractionFolder, entry.prefix);
+    return JoinPath(folder, entry.path);
+}
+
 int CFileSync::InstallEntries(const std::string& installationFolder)
 {
     Trace("Number of files to install: %d", int(m_InstallEntries.size()));
+    m_Placed.clear();
+    m_ComponentLinks.clear();
+    for (const Entry& entry : m_InstallEntries)
+        if (IsLink(SourceOf(entry)))
+            m_ComponentLinks.insert(entry.path);
     for (const Entry& entry : m_InstallEntries) {
         const int result = InstallEntry(installationFolder, entry);
         if (result != rc::Success) {
@@ -199,11 +217,20 @@ int CFileSync::InstallEntries(const std::string& installationFolder)
     return rc::Success;
 }
 
+int CFileSync::RemovePlaced(const std::string& installationFolder)
+{
+    for (auto it = m_Placed.rbegin(); it != m_Placed.rend(); ++it) {
+        const int deleted = DeleteFileTree(JoinPath(installationFolder, *it));
+        if (deleted != rc::Success)
+            return deleted;
+    }
+    m_Placed.clear();
+    return rc::Success;
+}
+
 int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& entry)
 {
-    const std::string folder =
-        entry.prefix.empty() ? m_ExtractionFolder : JoinPath(m_ExtractionFolder, entry.prefix);
-    const std::string source = JoinPath(folder, entry.path);
+    const std::string source = SourceOf(entry);
     const std::string destination = JoinPath(installationFolder, entry.path);
     struct stat st;
     if (!StatEntry(source, &st)) {
@@ -211,7 +238,7 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
         Trace("%s Does Not exists!!!!!", source.c_str());
         return rc::CantOpenSource;
     }
-    if (!StaysInside(installationFolder, entry.path)) {
+    if (!StaysInside(installationFolder, entry.path, m_ComponentLinks)) {
         Trace("%s lies behind a link that leaves the installation folder", destination.c_str());
         m_ErrorText = destination + ": lies behind a link that leaves the installation folder";
         return rc::CantOpenDestination;
@@ -231,6 +258,8 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
         }
         const int linked = CreateLink(DirName(destination), target, BaseName(destination));
         m_ErrorText = CopyErrorText(linked, source, destination);
+        if (linked == rc::Success)
+            m_Placed.push_back(entry.path);
         return linked;
     }
     // A link left where a file now goes (an older version's, say) is replaced: followed to a
@@ -241,19 +270,25 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
     if (copied == rc::DirectoryAlreadyExists)
         copied = rc::Success;
     m_ErrorText = CopyErrorText(copied, source, destination);
-    if (copied == rc::Success)
+    if (copied == rc::Success) {
         AddOwnerReadWrite(destination);
+        m_Placed.push_back(entry.path);
+    }
     return copied;
 }
 
 int CFileSync::UninstallEntries(const std::string& installationFolder)
 {
+    // A listed path that is a link now is taken for one the component brought.
+    PathSet listed;
+    for (const Entry& entry : m_UninstallEntries)
+        listed.insert(entry.path);
     for (const Entry& entry : m_UninstallEntries) {
         const std::string path = JoinPath(installationFolder, entry.path);
         struct stat st;
         if (!StatEntry(path, &st) || S_ISDIR(st.st_mode))
             continue;   // gone already, or a folder, which the empty-folder clean-up handles
-        if (!StaysInside(installationFolder, entry.path)) {
+        if (!StaysInside(installationFolder, entry.path, listed)) {
             // Never installed by us (the install refuses it); what lies there is not ours.
             Trace("%s lies behind a link that leaves the installation folder, left in place",
                   path.c_str());

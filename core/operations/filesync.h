@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 /// Copies a component's files from its unpacked archive into the installation folder, or
@@ -11,7 +12,10 @@
 /// it, it is cut off, and the files lie below that folder of the unpacked archive. Without a
 /// prefix line entries are plain paths relative to the archive's top folder. Entries are
 /// always relative to the installation folder: one that would climb out of it with ".." is
-/// refused before anything is copied or removed.
+/// refused before anything is copied or removed. A symbolic link the component brings (an
+/// entry whose archive source is a link) is never written or deleted through when it leads
+/// out of the installation folder; links the administrator made there are gone through as
+/// folders.
 ///
 /// A local object of one install or uninstall step: given one list path, used for one
 /// SyncFiles and discarded. Runs on the calling thread without an event loop of its own.
@@ -41,6 +45,11 @@ public:
     /// The reason of the last failure, for the user; empty when there is none to give.
     const std::string& ErrorText() const { return m_ErrorText; }
 
+    /// Undoes the last kInstall: removes, last first, every file and link it placed in
+    /// installationFolder, and nothing else (entries it never reached stay, whoever they
+    /// belong to). 0, or the first deletion's code (36, 37).
+    int RemovePlaced(const std::string& installationFolder);
+
 private:
     struct Entry {
         std::string prefix;   // the folder of the unpacked archive the file lies below
@@ -60,6 +69,8 @@ private:
     int InstallEntries(const std::string& installationFolder);
     int InstallEntry(const std::string& installationFolder, const Entry& entry);
     int UninstallEntries(const std::string& installationFolder);
+    /// The archive source of an install entry.
+    std::string SourceOf(const Entry& entry) const;
 
     std::string m_ExtractionFolder;
     std::string m_InstallListPath;
@@ -69,4 +80,6 @@ private:
     std::string m_ErrorText;
     std::vector<Entry> m_InstallEntries;
     std::vector<Entry> m_UninstallEntries;
+    std::vector<std::string> m_Placed;   // files and links the last install put in place
+    std::unordered_set<std::string> m_ComponentLinks;   // entries the archive holds as links
 };

@@ -120,9 +120,18 @@ int CopyFile(const std::string& source, std::string destination)
         return rc::CantOpenSource;
     }
     struct stat st;
-    const mode_t mode = ::fstat(in, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const bool known = ::fstat(in, &st) == 0;
+    const mode_t mode = known ? (st.st_mode & 07777) : 0644;
     if (IsFolder(destination))
         destination = JoinPath(destination, BaseName(source));
+    // Opening the file itself for writing would empty it before it is read.
+    struct stat target;
+    if (known && ::stat(destination.c_str(), &target) == 0 && target.st_dev == st.st_dev &&
+        target.st_ino == st.st_ino) {
+        Trace("%s and %s are the same file: nothing to copy", source.c_str(), destination.c_str());
+        ::close(in);
+        return rc::Success;
+    }
     int out = OpenDestination(destination, mode);
     if (out < 0) {
         // The result is not checked: the second open decides.
@@ -350,17 +359,28 @@ int CopyTree(const std::string& source, const std::string& destination)
     return CopyTreeBelow(source, destination, std::string());
 }
 
-int ClearEmptyFolders(const std::string& path)
+namespace {
+
+int ClearEmptyFoldersBelow(const std::string& path)
 {
     ProcessPendingEvents();
-    if (!IsRealFolder(path))
-        return rc::PathInvalid;
     int result = rc::Success;
     for (const std::string& name : ListRealSubFolders(path))
-        result = ClearEmptyFolders(JoinPath(path, name));
+        result = ClearEmptyFoldersBelow(JoinPath(path, name));
     if (ListRealSubFolders(path).empty())
         (void)RemoveEmptyDir(path);   // a folder that still holds files stays, as intended
     return result;
+}
+
+}  // namespace
+
+int ClearEmptyFolders(const std::string& path)
+{
+    // The start folder may itself be a link (a root on another disk); only links below it are
+    // never walked through.
+    if (!IsFolder(path))
+        return rc::PathInvalid;
+    return ClearEmptyFoldersBelow(path);
 }
 
 bool CreateStartMenuShortcut(const std::string& name, const std::string& target)

@@ -30,11 +30,13 @@ int DeleteFileTree(const std::string& path);
 /// 105 it already existed, 62 a level could not be made.
 int MakeDirPath(const std::string& path);
 /// Copies a file (into a folder under its own name when the destination is a folder) or a
-/// folder tree, keeping permission bits and re-creating symbolic links. 0; 54 "." or ".." or a
+/// folder tree, keeping permission bits and re-creating symbolic links. A file copied onto
+/// itself (same device and inode) is left alone and counts as copied. 0; 54 "." or ".." or a
 /// failed write; 55 source unreadable; 56 destination not writable; 57 folder not creatable.
 int CopyTree(const std::string& source, const std::string& destination);
-/// Removes every empty folder at and below path, bottom-up, the start folder included; never
-/// follows links. 0, or 66 when path is not a folder.
+/// Removes every empty folder at and below path, bottom-up, the start folder included; follows
+/// path itself when it is a link to a folder, but never a link below it. 0, or 66 when path
+/// is not a folder (or a link to one).
 int ClearEmptyFolders(const std::string& path);
 
 /// A desktop menu entry NAME.desktop (sub-folders from NAME) in the first XDG_DATA_DIRS folder

@@ -83,7 +83,7 @@ int CNPFMaker::MakeNPF()
     return IsRegularFile(name) ? rc::Success : rc::CannotCreateFile;
 }
 
-int CNPFMaker::LoadNPF(const std::string& path)
+int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking)
 {
     CTraceScope scope("CNPFMaker::LoadNPF()");
     if (!IsRegularFile(path))
@@ -92,8 +92,13 @@ int CNPFMaker::LoadNPF(const std::string& path)
     std::string name;
     if (!PackageNameOfFile(converted, &name))
         return rc::InvalidFile;
-    if (CNUVFunctions::Instance()->PackageExists(name))
+    const auto refuse = [blocking](const std::string& package) {
+        if (blocking)
+            *blocking = package;
         return rc::PackageNameAlreadyDefined;
+    };
+    if (CNUVFunctions::Instance()->PackageExists(name))
+        return refuse(name);
 
     std::vector<std::string> entries;
     if (int result = CheckPackageFileEntries(converted, &entries); result != rc::Success)
@@ -103,7 +108,7 @@ int CNPFMaker::LoadNPF(const std::string& path)
     for (const std::string& folder : PackageFoldersOf(entries)) {
         if (CNUVFunctions::Instance()->PackageExists(BaseName(folder))) {
             Trace("Refusing %s: it would overwrite the package %s", path.c_str(), folder.c_str());
-            return rc::PackageNameAlreadyDefined;
+            return refuse(BaseName(folder));
         }
     }
     const int result = UnpackPackageFile(converted);

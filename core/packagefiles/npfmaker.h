@@ -39,8 +39,9 @@ public:
     /// "cache/", or a symbolic link; 75 the name the file carries, or a package folder its
     /// entries would write, is an existing package; otherwise the unzip program's code
     /// (44, 45, 109). Nothing is written unless the result is that of the unpacking run.
-    /// Prints "NPF finished extraction of %s\n" after unpacking.
-    static int LoadNPF(const std::string& path);
+    /// Prints "NPF finished extraction of %s\n" after unpacking. On 75, *blocking (when given)
+    /// receives the name of the existing package that stands in the way.
+    static int LoadNPF(const std::string& path, std::string* blocking = nullptr);
 
 private:
     std::string Alias() const;

@@ -145,6 +145,27 @@ TEST_F(OptionsMenuTest, BoundsAreKeptAndBothFilesSaved)
     EXPECT_NE(std::string::npos, ReadFile(Path("NUV_GUIOptions.opt")).find("LOGINTIMEOUT=300\n"));
 }
 
+TEST_F(OptionsMenuTest, ProxyDomainIsOfferedAndKeptOnAnEmptyAnswer)
+{
+    const struct {
+        const char* answer;
+        const char* prompt;
+        const char* saved;
+    } steps[] = {
+        {"CORP", "\nEnter Proxy Domain: ", "CORP"},
+        {"", "\nEnter Proxy Domain [CORP]: ", "CORP"},
+        {" OTHER ", "\nEnter Proxy Domain [CORP]: ", "OTHER"},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.answer);
+        const ProgramRun run =
+            Setup(std::string("y\n3\ny\n127.0.0.1\n8080\ny\nuser\npass\n") + s.answer + "\nx\n");
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_NE(std::string::npos, run.out.find(std::string("****") + s.prompt)) << run.out;
+        EXPECT_EQ(s.saved, Saved().GetProxyDomain());
+    }
+}
+
 TEST_F(OptionsMenuTest, WizardWithoutDistributionsRefusesAtOnce)
 {
     const ProgramRun run = RunNuvCmd({"-new", "pkg"}, Path(), "1\n");

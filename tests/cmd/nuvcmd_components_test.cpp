@@ -125,6 +125,14 @@ TEST_F(NuvCmdComponentsTest, PackageGoesFromNothingToInstalledUpgradedUninstalle
                                      "installer/Tool/filelist", "installer/packages.pkg"}),
               RootFiles());
 
+    run = Run({"-path", Path("elsewhere"), "-install", "pkg"});
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(Opening("pkg") + "Unable to change installation path because a number of "
+              "Components are already installed\nIf you wish to change the installation path, "
+              "uninstall all Components first using the '-uninstall' switch\nCurrent "
+              "installation path is set to: " + Path("root") + "\n",
+              run.out);
+
     run = Run({"-install", "other", "-readEULA"});
     EXPECT_EQ(63, run.exitCode);
     EXPECT_EQ("Cannot install package 'other', as package 'pkg' is already installed.\n" +
@@ -177,4 +185,55 @@ TEST_F(NuvCmdComponentsTest, DistributionForAnotherSystemIsRefused)
               "proceeed.",
               run.out);
     EXPECT_FALSE(Exists(Path("root3")));
+}
+
+TEST_F(NuvCmdComponentsTest, ComponentsThatCannotBeRemovedFailTheCommand)
+{
+    Serve("Tool", "1.0.0", "bin/tool");
+    ASSERT_EQ(0, Run({"-download", "pkg"}).exitCode);
+    ASSERT_EQ(0, Run({"-install", "pkg", "-readEULA"}).exitCode);
+    // Base 1.0.0's uninstall script fails the first time only: the uninstall batch of the
+    // upgrade fails, the removal the new version makes before its install succeeds.
+    WriteFile(Path("flip.sh"), "if [ -e " + Path("armed") + " ]; then : > " + Path("seen") +
+                                   "; else : > " + Path("armed") + "; fi\n");
+    WriteFile(Path("root/installer/Base/Base_uninstall.scr"),
+              "exec /bin/sh " + Path("flip.sh") + "\ncopy " + Path("seen") + " " + Path("seen2") + "\n");
+    WriteFile(Path("server/software/r5/main/main.pdf"),
+              Section("Base", "1.0.0") + Section("Base", "1.1.0") + Section("Tool", "1.0.0", "Base"));
+    Serve("Base", "1.1.0", "Base2.txt");
+    ASSERT_EQ(0, Run({"-download", "pkg"}).exitCode);
+
+    ProgramRun run = Run({"-install", "pkg"});
+    EXPECT_EQ(63, run.exitCode);
+    EXPECT_EQ(Opening("pkg") + "Uninstalling.... 001/001:\tBase (v1.0.0)\n"
+              "\tUninstall failed for Base with Script file Error\n"
+              "\nErrors occurred while trying to uninstall the following components:\n\n"
+              "Base\n\nSee output above for error details.\n"
+              "Installing...... 001/001:\tBase (v1.1.0)\n"
+              "Install Successful\n"
+              "Installation Finished\n",
+              run.out);
+    EXPECT_TRUE(Exists(Path("root/Base2.txt")));
+
+    WriteFile(Path("root/installer/Base/Base_uninstall.scr"), "");
+    WriteFile(Path("root/installer/Tool/Tool_uninstall.scr"), "nosuchcommand\n");
+    run = Run({"-uninstall", "pkg"});
+    EXPECT_EQ(121, run.exitCode);
+    EXPECT_EQ(Opening("pkg") + "Uninstalling.... 001/002:\tTool (v1.0.0)\n"
+              "\tUninstall failed for Tool with Script file Error\n"
+              "Uninstalling.... 002/002:\tBase (v1.1.0)\n"
+              "\nErrors occurred while trying to uninstall the following components:\n\n"
+              "Tool\n\nSee output above for error details.\n",
+              run.out);
+}
+
+TEST_F(NuvCmdComponentsTest, DistributionTheServerNoLongerListsStopsTheCommand)
+{
+    MakePackage("gone", "Gone", "2", Path("root4"));
+    const ProgramRun run = Run({"-list", "gone"});
+    EXPECT_EQ(79, run.exitCode);
+    EXPECT_EQ("Opening Package: gone\nThis distribution is no longer supported.  The cached "
+              "version will be used.\n\nReading Distribution Info   0%\r\nThe distirbution 'Gone' used by package 'gone' is not "
+              "supported with you current connection details.\n",
+              run.out);
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+using testsupport::Exists;
 using testsupport::ProgramRun;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
@@ -114,7 +115,7 @@ TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
         {{"-new", ""}, 72, kWarning + kCommandError},
         {{"-makePTF", ""}, 0, kWarning},
         {{"-makePTF", "pkg"}, 87,
-         kWarning + "Opening Package: pkg\nFailed opening Package pkgPackage 'pkg' not found\n"},
+         kWarning + "Opening Package: pkg\nFailed opening Package pkg\nPackage 'pkg' not found\n"},
         {{"-loadPTF", ""}, 81, kWarning + kCommandError},
         {{"-loadDPF", ""}, 95, kWarning + kCommandError},
         {{"-loadDPF", "none.dpf"}, 87,
@@ -195,6 +196,44 @@ TEST_F(NuvCmdTest, AnInstalledPackageHoldsTheMachine)
         EXPECT_EQ(c.out, run.out);
     }
     EXPECT_TRUE(QFileInfo(QString::fromStdString(Path("packages/pkg/package.dat"))).exists());
+}
+
+TEST_F(NuvCmdTest, RefusedFilesAndOffLineDownloadsSayWhy)
+{
+    MakePackage("pkg");
+    WriteFile(Path("nodot"), "x");
+    WriteFile(Path("empty.ptf"), "");
+    WriteFile(Path("sub/missing.dpf"), "x");
+    WriteFile(Path("pkg.npf"), "x");
+    // A file exported as pkg and renamed: pkg is what stands in the way, not "renamed".
+    ASSERT_EQ(0, testsupport::RunProgram("zip", {"-q", "renamed.npf", "packages/pkg/package.dat",
+                                                 "packages/pkg/packages.dat"}, Path()).exitCode);
+    const std::string pkgExists = "A Package with the same name already exists.\nTo unpack this "
+                                  "Package please uninstall and delete the Package pkg\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+    } cases[] = {
+        {{"-loadPTF", "none.ptf"}, 97, "Failed reading PTF file" + kCommandError},
+        {{"-loadPTF", "empty.ptf"}, 97, "Failed reading PTF file" + kCommandError},
+        {{"-loadDPF", "sub/missing.dpf"}, 92,
+         "Package to upgrade ( missing ) does not exist" + kCommandError},
+        {{"-loadDPF", "nodot"}, 93, "Invaild file\nFailed to install Delta package" + kCommandError},
+        {{"-loadNPF", "pkg.npf"}, 75, pkgExists + kCommandError},
+        {{"-loadNPF", "renamed.npf"}, 75, pkgExists + kCommandError},
+        {{"-loadNPF", "nodot"}, 95, "nodot is an invalid file\n" + kCommandError},
+        {{"-download", "pkg"}, 102,
+         "Opening Package: pkg\n\nReading Distribution Info   0%\r\nCannot download Components from a local Distribution\n"
+         "Distribution Not recognised or currently working offline" + kCommandError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ProgramRun run = Run(c.args);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        EXPECT_EQ(kWarning + c.out, run.out);
+    }
+    EXPECT_FALSE(Exists(Path("packages/renamed")));
 }
 
 TEST_F(NuvCmdTest, ArgumentsAreNeverTakenAsFormats)

@@ -66,24 +66,39 @@ TEST_F(PackageStoreTest, OpeningNeedsBothFilesAndRewritesOlderDetailsAsText)
     EXPECT_EQ(rc::PackageNotFound, m_Nuv->OpenPackage("half"));
     EXPECT_EQ("Opening Package: half\n", m_Output.m_Text);
 
-    // The older form: big-endian counted UTF-16 strings, here only the first three.
-    QFile file(QString::fromStdString(Path("packages/old/package.dat")));
-    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("packages/old"))));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    QDataStream stream(&file);
-    stream.setVersion(QDataStream::Qt_4_0);
-    stream << QString("Old Dist") << QString("/opt/old") << QString("setup.sh");
-    file.close();
-    WriteFile(Path("packages/old/packages.dat"), "");
+    // The older form: big-endian counted UTF-16 strings, three to six of them. A string of
+    // five characters has the count 10, a line-feed byte.
+    const struct {
+        std::string name;
+        QStringList strings;
+        std::string rewritten;
+    } cases[] = {
+        {"old", {"Old Dist", "/opt/old", "setup.sh"}, "Old Dist\n/opt/old\nsetup.sh\n\n\n\n\n0\n\n"},
+        {"five", {"Five5", "/opt5", "setup", "r.sh", "start", "stop"},
+         "Five5\n/opt5\nsetup\nr.sh\nstart\nstop\n\n0\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile file(QString::fromStdString(Path("packages/" + c.name + "/package.dat")));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("packages/" + c.name))));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QDataStream stream(&file);
+        stream.setVersion(QDataStream::Qt_4_0);
+        for (const QString& text : c.strings)
+            stream << text;
+        file.close();
+        WriteFile(Path("packages/" + c.name + "/packages.dat"), "");
 
-    m_Output.m_Text.clear();
-    EXPECT_EQ(rc::Success, m_Nuv->OpenPackage("old"));
-    EXPECT_EQ("Old Dist\n/opt/old\nsetup.sh\n\n\n\n\n0\n\n", ReadFile(Path("packages/old/package.dat")));
-    EXPECT_EQ("Opening Package: old\n\nReading Distribution Info   0%\r\n", m_Output.m_Text);
-    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
-    ASSERT_NE(nullptr, current);
-    EXPECT_EQ("Old Dist", current->GetName());
-    EXPECT_EQ("old", current->GetAlias());
+        m_Output.m_Text.clear();
+        EXPECT_EQ(rc::Success, m_Nuv->OpenPackage(c.name));
+        EXPECT_EQ(c.rewritten, ReadFile(Path("packages/" + c.name + "/package.dat")));
+        EXPECT_EQ("Opening Package: " + c.name + "\n\nReading Distribution Info   0%\r\n",
+                  m_Output.m_Text);
+        const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+        ASSERT_NE(nullptr, current);
+        EXPECT_EQ(c.strings[0].toStdString(), current->GetName());
+        EXPECT_EQ(c.name, current->GetAlias());
+    }
     EXPECT_FALSE(m_Nuv->m_bCatalogueFromServer);
 }
 

@@ -60,6 +60,14 @@ TEST(TextUtil, PathsAndNumbers)
     EXPECT_EQ(0xFFFFFFFFLL, ParseDecimal("99999999999999999999999"));
 }
 
+TEST(TextUtil, SinglePathSegments)
+{
+    for (const char* name : {"a", "a.zip", "..a", "a..", " "})
+        EXPECT_TRUE(IsSinglePathSegment(name)) << name;
+    for (const char* name : {"", ".", "..", "a/b", "a\\b", "../x", "/x", "x/"})
+        EXPECT_FALSE(IsSinglePathSegment(name)) << name;
+}
+
 TEST(TextUtil, FormatCutsToTheBuffer)
 {
     EXPECT_EQ("abc", Format(4, "%s", "abcdef"));

@@ -185,6 +185,29 @@ TEST_F(StateFilesTest, OnlineRecreatesVanishedVersionsOnlyWhenCached)
     EXPECT_NE(nullptr, base->FindByVersion(CVersion("1.5.0")));
 }
 
+TEST_F(StateFilesTest, ArchiveNamesOfMoreThanOneSegmentLeaveTheRecordWithoutArchive)
+{
+    // Joined under cache/Linux, "../../victim" names this file outside the cache.
+    WriteFile("victim.tgz", "not in the cache");
+    ASSERT_TRUE(QDir().mkpath("cache/Linux"));
+    WriteFile("packages/pkg/packages.dat",
+              "[Kept]\nversion=1.0.0\ndownloadedpackage=../../victim.tgz\ndownloadedversion=1.0.0\n");
+    CComponentManager* manager = m_Dist->GetComponentManager();
+    ASSERT_EQ(0, manager->ReadPDF("[Served]\npackage=../../victim\nversion=1.0.0\n", "", ".tgz"));
+    manager->ReadStateFiles();
+    for (const char* name : {"Served", "Kept"}) {
+        SCOPED_TRACE(name);
+        CComponent* record = manager->FindHolder(name)->GetCurrent();
+        ASSERT_NE(nullptr, record);
+        EXPECT_EQ("", record->ArchiveName());
+        EXPECT_FALSE(record->IsInCache(true));
+        EXPECT_EQ(rc::InvalidComponentFileName, record->DeleteFromCache());
+        EXPECT_EQ(rc::InvalidComponentFileName, record->Download());
+        EXPECT_TRUE(record->GetHolder()->GetDownloadedVersion().IsZero());
+    }
+    EXPECT_TRUE(Exists("victim.tgz"));
+}
+
 TEST_F(StateFilesTest, ReaderRulesForKeysSectionsAndVersions)
 {
     CComponentManager* manager = m_Dist->GetComponentManager();

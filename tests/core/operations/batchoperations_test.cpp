@@ -3,6 +3,7 @@
 #include "core/catalogue/distribution.h"
 #include "core/nuvfunctions.h"
 #include "core/resultcodes.h"
+#include "core/trace.h"
 #include "support/componentarchive.h"
 #include "support/testsupport.h"
 
@@ -191,6 +192,25 @@ TEST_F(BatchTest, UpgradeStopsServicesAndRemovesTheSetupOnceAcrossBothBatches)
     ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionUninstall));
     EXPECT_EQ(rc::Success, Manager()->UninstallComponents());
     EXPECT_EQ("stop \nR5Install -total_uninstall\n", calls());
+}
+
+TEST_F(BatchTest, BatchesTraceTheirFullScopeNames)
+{
+    DebugTraceOn();
+    DebugTraceReset();
+    (void)Manager()->DownloadComponents();
+    (void)Manager()->DeleteComponents();
+    (void)Manager()->InstallComponents();
+    (void)Manager()->UninstallComponents();
+    DebugTraceOff();
+    const std::string trace = ReadFile(Path("NUVdebugtrace.txt"));
+    for (const char* scope : {"CComponentManager::DownloadComponents( bool* pStop )",
+                              "CComponentManager::DeleteComponents( bool* pStop )",
+                              "CComponentManager::InstallComponents( void )",
+                              "CComponentManager::UninstallComponents( void )"}) {
+        EXPECT_NE(std::string::npos, trace.find(std::string("]:ENTER >>>") + scope + "\n")) << scope;
+        EXPECT_NE(std::string::npos, trace.find(std::string("]:EXIT <<<") + scope + "\n")) << scope;
+    }
 }
 
 TEST_F(BatchTest, DeletingAnArchiveAlreadyGoneIsAFailureButTheBatchEndsWithTheSave)

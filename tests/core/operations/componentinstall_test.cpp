@@ -129,6 +129,44 @@ TEST_F(ComponentInstallTest, FailuresAfterCopyingRollBackEverything)
     }
 }
 
+TEST_F(ComponentInstallTest, RollBackRemovesOnlyWhatTheFailedCopyPlaced)
+{
+    WriteFile(Path("root/later.txt"), "another component's");
+    MakeArchive(Path(), "comp", "1.0.0",
+                {{"a.txt", "a"}, {"later.txt", "new"},
+                 {"installer/comp/filelist", "a.txt\nmissing.txt\nlater.txt\n"}});
+    CComponent* record = m_Package->Add("comp", "1.0.0");
+
+    EXPECT_EQ(rc::CantOpenSource, record->Install());
+    EXPECT_FALSE(Exists(Path("root/a.txt")));
+    EXPECT_EQ("another component's", ReadFile(Path("root/later.txt")));
+}
+
+TEST_F(ComponentInstallTest, AnInstallStartsWithoutTheLastErrorOfAnEarlierOne)
+{
+    MakeArchive(Path(), "comp", "1.0.0", {{"installer/comp/filelist", "missing.txt\n"}});
+    CComponent* record = m_Package->Add("comp", "1.0.0");
+    ASSERT_EQ(rc::CantOpenSource, record->Install());
+    ASSERT_NE("", record->GetLastError());
+
+    MakeArchive(Path(), "comp", "1.0.0",
+                {{"installer/comp/filelist", ""},
+                 {"installer/comp/comp_install.scr", "copy nothere x\n"}});
+    EXPECT_EQ(rc::ScriptFileError, record->Install());
+    EXPECT_EQ("", record->GetLastError());
+}
+
+TEST_F(ComponentInstallTest, AnArchiveNamedZipInCapitalsRunsItself)
+{
+    // Only ".zip" exactly goes to the unzip program; this one is a self-extracting archive.
+    WriteFile(Path("cache/Linux/caps-1.0.0.ZIP"),
+              "#!/bin/sh\n[ \"$1\" = -o ] && mkdir -p caps/installer/caps && echo x > caps/x &&"
+              " echo x > caps/installer/caps/filelist\n");
+    CComponent* record = m_Package->Add("caps", "1.0.0", "", ".ZIP");
+    ASSERT_EQ(rc::Success, record->Install());
+    EXPECT_EQ("x\n", ReadFile(Path("root/x")));
+}
+
 TEST_F(ComponentInstallTest, SelfExtractingArchiveTimingOutIsRetriedOnce)
 {
     // The archive hangs on its first run only, leaving a mark in the cache folder.

@@ -107,6 +107,9 @@ TEST_F(ComponentScriptParserTest, TheLastExecutedCommandDecidesTheResult)
         {"text after a zero byte", std::string("\0mkdir x\n", 9), rc::NoScriptFile, nullptr},
         {"comments and blanks", "# a\n\n   \n   # indented\n", rc::Success, nullptr},
         {"nine empty lines", "mkdir a" + nine + "mkdir b\n", rc::Success, nullptr},
+        {"nine empty lines in a row", "mkdir a\n" + nine + "mkdir after9\n", rc::Success, nullptr},
+        {"ten empty lines between commands",
+         "mkdir a\n\n\n\nmkdir b\n\n\n\nmkdir c\n\n\n\n\nmkdir spread\n", rc::Success, nullptr},
         {"ten empty lines", "mkdir a\n" + ten + "mkdir after10\n", rc::TooManyConsecutiveLines,
          "Number of empty lines exceeds 10, ERROR"},
         {"failure before ten empty lines", "delete a b\n" + ten + "mkdir after10\n",
@@ -147,6 +150,8 @@ TEST_F(ComponentScriptParserTest, TheLastExecutedCommandDecidesTheResult)
     EXPECT_TRUE(IsDir(Path("crlf2")));
     EXPECT_TRUE(IsDir(Path("a")));     // "mkdir \"a" was all that was left of the quoted name
     EXPECT_TRUE(IsDir(Path("b")));
+    EXPECT_TRUE(IsDir(Path("after9")));
+    EXPECT_TRUE(IsDir(Path("spread")));
     EXPECT_FALSE(Exists(Path("after10")));   // never reached after ten empty lines
     EXPECT_FALSE(Exists(Path("x")));   // the text after a zero byte is not part of the script
 }

@@ -228,20 +228,23 @@ TEST_F(FileSyncTest, UninstallRemovesListedFilesAndLinksButNotWhatLinksLeadTo)
     EXPECT_TRUE(IsDir(Path("root/etc")));
 }
 
-TEST_F(FileSyncTest, InstallNeverWritesThroughALinkLeavingTheRoot)
+TEST_F(FileSyncTest, InstallNeverWritesThroughALinkTheComponentBringsOutOfTheRoot)
 {
-    WriteFile(Path("cache/Linux/comp/lib/x.so"), "library");
     WriteFile(Path("cache/Linux/comp/inner/y.so"), "inner");
     ASSERT_EQ(0, ::mkdir(Path("outside").c_str(), 0755));
     ASSERT_EQ(0, ::mkdir(Path("root").c_str(), 0755));
     ASSERT_EQ(0, ::mkdir(Path("root/real").c_str(), 0755));
-    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("root/lib").c_str()));
     ASSERT_EQ(0, ::symlink("real", Path("root/inner").c_str()));
+    // The archive holds the link itself, and below another prefix a file to be written
+    // through it; the order of the two entries does not matter.
+    ASSERT_EQ(0, ::symlink(Path("outside").c_str(), Path("cache/Linux/comp/lib").c_str()));
+    WriteFile(Path("cache/Linux/comp/files/lib/x.so"), "library");
 
     CFileSync sync(kExtraction);
     EXPECT_EQ(rc::Success, Install("inner/y.so\n", &sync));   // a link within the root is fine
     EXPECT_EQ("inner", ReadFile(Path("root/real/y.so")));
-    EXPECT_EQ(rc::CantOpenDestination, Install("lib/x.so\n", &sync));
+    EXPECT_EQ(rc::CantOpenDestination, Install("lib\nF=files\nfiles/lib/x.so\n", &sync));
+    EXPECT_EQ(rc::CantOpenDestination, Install("F=files\nfiles/lib/x.so\nL=\nlib\n", &sync));
     EXPECT_EQ(Path("root/lib/x.so") + ": lies behind a link that leaves the installation folder",
               sync.ErrorText());
     EXPECT_FALSE(Exists(Path("outside/x.so")));
@@ -252,6 +255,37 @@ TEST_F(FileSyncTest, InstallNeverWritesThroughALinkLeavingTheRoot)
     EXPECT_EQ(rc::Success, Install("data\n", &sync));
     EXPECT_EQ("data", ReadFile(Path("root/data")));
     EXPECT_FALSE(Exists(Path("outside/data")));
+}
+
+TEST_F(FileSyncTest, LinksTheAdministratorMadeAreGoneThroughLikeFolders)
+{
+    WriteFile(Path("cache/Linux/comp/data/x.db"), "data");
+    ASSERT_EQ(0, ::mkdir(Path("disk").c_str(), 0755));
+    ASSERT_EQ(0, ::mkdir(Path("root").c_str(), 0755));
+    ASSERT_EQ(0, ::symlink(Path("disk").c_str(), Path("root/data").c_str()));
+
+    EXPECT_EQ(rc::Success, Install("data/x.db\n"));
+    EXPECT_EQ("data", ReadFile(Path("disk/x.db")));
+    CFileSync sync;
+    EXPECT_EQ(rc::Success, Uninstall("data/x.db\n", &sync));
+    EXPECT_FALSE(Exists(Path("disk/x.db")));
+    EXPECT_TRUE(IsLink(Path("root/data")));
+}
+
+TEST_F(FileSyncTest, CopiedFilesTakeTheSourceModeOverAnOlderFileAndTheUmask)
+{
+    WriteFile(Path("cache/Linux/comp/tool"), "v1");
+    ASSERT_EQ(0, ::chmod(Path("cache/Linux/comp/tool").c_str(), 0755));
+    const mode_t saved = ::umask(077);
+    EXPECT_EQ(rc::Success, Install("tool\n"));
+    EXPECT_EQ(0755u, ModeOf(Path("root/tool")));
+
+    WriteFile(Path("cache/Linux/comp/tool"), "v2");   // the upgrade over the existing file
+    ASSERT_EQ(0, ::chmod(Path("cache/Linux/comp/tool").c_str(), 0644));
+    EXPECT_EQ(rc::Success, Install("tool\n"));
+    ::umask(saved);
+    EXPECT_EQ("v2", ReadFile(Path("root/tool")));
+    EXPECT_EQ(0644u, ModeOf(Path("root/tool")));
 }
 
 }  // namespace

@@ -202,6 +202,14 @@ TEST_F(FileUtilsTest, CopyTreeReplacesLinksInTheDestinationInsteadOfWritingThrou
     EXPECT_FALSE(Exists(Path("outside/file")));
 }
 
+TEST_F(FileUtilsTest, CopyTreeOntoItselfLeavesTheFilesAlone)
+{
+    WriteFile(Path("a/x.txt"), "content");
+    EXPECT_EQ(rc::Success, CopyTree("a/x.txt", "a"));   // into the folder that holds it
+    EXPECT_EQ(rc::Success, CopyTree("a", "a"));
+    EXPECT_EQ("content", ReadFile(Path("a/x.txt")));
+}
+
 TEST_F(FileUtilsTest, CopyTreeIntoItsOwnSubFolderEnds)
 {
     WriteFile(Path("src/file.txt"), "x");
@@ -234,7 +242,19 @@ TEST_F(FileUtilsTest, ClearEmptyFoldersNeverWalksThroughALink)
     EXPECT_TRUE(Exists(Path("outside/empty")));
     EXPECT_FALSE(Exists(Path("root/empty")));
     EXPECT_TRUE(IsLink(Path("root/link")));
-    EXPECT_EQ(rc::PathInvalid, ClearEmptyFolders("root/link"));
+}
+
+TEST_F(FileUtilsTest, ClearEmptyFoldersFollowsAStartFolderThatIsALink)
+{
+    // A platform root on another disk: the root itself is the link.
+    ASSERT_EQ(rc::Success, MakeDirPath("disk/installer/comp"));
+    ASSERT_EQ(0, ::symlink(Path("disk").c_str(), Path("root").c_str()));
+    ASSERT_EQ(0, ::symlink(Path("missing").c_str(), Path("dangling").c_str()));
+
+    EXPECT_EQ(rc::Success, ClearEmptyFolders("root"));
+    EXPECT_FALSE(Exists(Path("disk/installer")));
+    EXPECT_TRUE(IsLink(Path("root")));
+    EXPECT_EQ(rc::PathInvalid, ClearEmptyFolders("dangling"));
 }
 
 TEST_F(FileUtilsTest, ClearEmptyFoldersNeedsAFolder)
