@@ -694,7 +694,18 @@ int CNUVMainWindow::SLOTChangePath()
     return rc::Success;
 }
 
-void CNUVMainWindow::SLOTChangePackageTag() { ShowHeldFunction("Change Package Tag"); }
+void CNUVMainWindow::SLOTChangePackageTag()
+{
+    CDistribution* distribution = CurrentDistribution();
+    if (!distribution)
+        return;
+    CChangePackageTag dialog(Text(distribution->GetPackageTag()), this);
+    if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+        return;
+    distribution->SetPackageTag(Latin1(dialog.Tag()));
+    Nuv()->SavePackageDetails();
+    m_pTag->setText(dialog.Tag());
+}
 
 void CNUVMainWindow::SLOTCreatePTF()
 {

@@ -292,6 +292,22 @@ void CNUVOptionsDlg::SLOTOkBtn()
     accept();
 }
 
+// --- Package tag --------------------------------------------------------------------------
+
+CChangePackageTag::CChangePackageTag(const QString& tag, QWidget* parent)
+    : QDialog(parent), m_pTag(new QLineEdit(tag, this))
+{
+    setWindowTitle("NUV - Change Package Tag");
+    auto* layout = new QFormLayout(this);
+    m_pTag->setMaxLength(kFieldLength);
+    layout->addRow("Package Tag:", m_pTag);
+    QDialogButtonBox* box = OkCancel(this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addRow(box);
+}
+
+QString CChangePackageTag::Tag() const { return m_pTag->text(); }
+
 // --- About ----------------------------------------------------------------------------------
 
 QString CNUVAboutBox::VersionText()

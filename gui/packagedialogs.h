@@ -80,6 +80,18 @@ public Q_SLOTS:
     void SLOTOkBtn();
 };
 
+/// Edits the open package's tag (at most 128 characters).
+class CChangePackageTag : public QDialog {
+    Q_OBJECT
+public:
+    explicit CChangePackageTag(const QString& tag, QWidget* parent = nullptr);
+    QString Tag() const;
+    QLineEdit* Field() const { return m_pTag; }
+
+private:
+    QLineEdit* m_pTag;
+};
+
 /// The program's name, version and notices.
 class CNUVAboutBox : public QDialog {
     Q_OBJECT

@@ -6,6 +6,7 @@
 
 #include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -168,6 +169,21 @@ TEST_F(MainWindowTest, OpenPackageDialogListsThePackagesAndOpensTheChosenOne)
     EXPECT_EQ("Tessom Installation Tool - pkg", m_Window->windowTitle());
     EXPECT_TRUE(m_Window->OutputText().contains("Opening Package: pkg\n"));
     EXPECT_TRUE(m_Window->ProgressBar()->isHidden());
+}
+
+TEST_F(MainWindowTest, ChangedTagIsSavedAndShown)
+{
+    MakePackage();
+    OpenPackage();
+    m_Prompts->onDialog = [](QDialog& dialog) {
+        auto& tag = static_cast<CChangePackageTag&>(dialog);
+        EXPECT_EQ(128, tag.Field()->maxLength());
+        tag.Field()->setText("release 7");
+        return int(QDialog::Accepted);
+    };
+    m_Window->Action("Change Package Tag...")->trigger();
+    EXPECT_EQ("release 7", m_Window->TagText());
+    EXPECT_NE(std::string::npos, ReadFile(Path("packages/pkg/package.dat")).find("\n2\nrelease 7\n"));
 }
 
 TEST_F(MainWindowTest, StartUpReportWarnsAboutAFailedConnectionAndShowsTheOfflineLabel)
