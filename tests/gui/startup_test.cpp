@@ -7,6 +7,7 @@
 #include "guifixture.h"
 
 #include <QPushButton>
+#include <QTemporaryDir>
 
 using namespace guitest;
 
@@ -36,11 +37,16 @@ TEST(GuiStartupTest, SwitchesReadTheFontSizeAndRefuseBadValues)
 
 TEST(GuiStartupTest, SecondInstanceIsRefusedWhileTheFirstHoldsTheLock)
 {
+    // A folder of its own, so a NUV_GUI running on this machine does not hold the lock.
+    QTemporaryDir runtime;
+    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     std::unique_ptr<QLockFile> first = AcquireSingleInstance();
     ASSERT_TRUE(first);
     EXPECT_FALSE(AcquireSingleInstance());
     first.reset();
     EXPECT_TRUE(AcquireSingleInstance());
+    qputenv("XDG_RUNTIME_DIR", previous);
 }
 
 TEST(GuiStartupTest, TransferLabelShowsTheFileNameAndTheRateInItsUnit)
