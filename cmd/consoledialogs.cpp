@@ -8,9 +8,9 @@
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,8 +41,6 @@ void ClearConsole()
     if (::isatty(STDOUT_FILENO))
         std::fputs("\033[H\033[2J", stdout);
 }
-
-std::string Stars(const std::string& secret) { return std::string(secret.size(), '*'); }
 
 bool IsDigits(const std::string& text)
 {
@@ -404,10 +402,24 @@ int CNUVProgram::OptionsMenu()
         if (details->WriteDetails() != 0)
             NUVDisplay("Cannot save the connection details\n");
         CNUVOptions::Instance()->Write();
+        ReportSettingsTest();
     }
     if (details->IsGenericLogin())
         NUVDisplay("%s", CConnectionDetails::GenericLoginWarning().c_str());
     return result;
+}
+
+void CNUVProgram::ReportSettingsTest()
+{
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    nuv->SetOnlineState(false);
+    std::fflush(stdout);
+    if (nuv->LastConnectionFailure().empty())
+        std::fprintf(stderr, "NUV_CMD: the new settings work: the server %s accepted the log-in.\n",
+                     CConnectionDetails::Instance()->GetServer().c_str());
+    else
+        std::fprintf(stderr, "NUV_CMD: the new settings were saved, but the test failed: %s\n",
+                     nuv->LastConnectionFailure().c_str());
 }
 
 void CNUVProgram::ListUpdates()

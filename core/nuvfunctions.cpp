@@ -4,85 +4,40 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagestore.h"
+#include "core/catalogue/packagetemplate.h"
 #include "core/catalogue/statefiles.h"
-#include "core/filewriter.h"
-#include "core/operations/fileutils.h"
-#include "core/outputmodule.h"
-#include "core/resultcodes.h"
+#include "core/nuvoptions.h"
+#include "core/base/filewriter.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "core/server/serverinterface.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QDir>
-#include <QFile>
+#include <QLockFile>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <QString>
 
 namespace {
 
-const char kPackagesDir[] = "packages";
 const char kPTFDir[] = "PTF";
 const char kTempFile[] = "temp.txt";
-const char kDetailsFile[] = "package.dat";
-const char kStateFile[] = "packages.dat";
+const char* const kPackagesDir = CPackageStore::kFolder;
+const char* const kDetailsFile = CPackageStore::kDetailsFile;
+const char* const kStateFile = CPackageStore::kStateFile;
 const char kSoftwareRoot[] = "/software";
 const char kNoReleaseNotes[] = "Release Notes unavailable - none specified";
 constexpr long long kRequiredFreeSpace = 209715200;   // 200 MiB
 constexpr int kListAttempts = 5;
 
-std::string PackageFolder(const std::string& name) { return JoinPath(kPackagesDir, name); }
+std::string PackageFolder(const std::string& name) { return CPackageStore::PackageFolder(name); }
 
-std::string DetailsPath(const std::string& name) { return JoinPath(PackageFolder(name), kDetailsFile); }
-
-bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
-
-/// Creates path for writing, closes it and removes it again. False with errno in *error when it
-/// cannot be created.
-bool CanCreateFile(const std::string& path, int* error)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = errno;
-        return false;
-    }
-    ::close(fd);
-    if (const int removed = RemoveFile(path); removed != rc::Success)
-        Trace("Failed to remove %s: %d", path.c_str(), removed);
-    return true;
-}
-
-std::string WithoutTrailingSlashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
-/// The highest folder on the way to path that does not exist yet; empty when path exists.
-std::string TopMissingFolder(const std::string& path)
-{
-    std::string missing;
-    for (std::string level = path; !level.empty() && !EntryExists(level); level = DirName(level))
-        missing = level;
-    return missing;
-}
-
-/// Removes path and its parents up to and including top, stopping at the first that is not
-/// empty. Only folders the caller created are passed in.
-void RemoveCreatedFolders(const std::string& path, const std::string& top)
-{
-    if (top.empty())
-        return;
-    for (std::string level = path; !level.empty(); level = DirName(level)) {
-        if (RemoveEmptyDir(level) != rc::Success || level == top)
-            return;
-    }
-}
+std::string DetailsPath(const std::string& name) { return CPackageStore::DetailsPath(name); }
 
 }  // namespace
 
@@ -90,6 +45,66 @@ CNUVFunctions* CNUVFunctions::Instance()
 {
     static CNUVFunctions instance;
     return &instance;
+}
+
+CNUVFunctions::~CNUVFunctions() = default;
+
+int CNUVFunctions::LockWorkingFolder()
+{
+    // Absolute: the lock belongs to the folder that was current when it was taken.
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kLockFile));
+    if (m_WorkingFolderLock && m_WorkingFolderLock->isLocked() && m_LockPath == path)
+        return rc::Success;
+    m_WorkingFolderLock.reset();
+    auto lock = std::make_unique<QLockFile>(path);
+    // Held for as long as a batch or an open package takes: only a dead holder makes it stale.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError) {
+            Trace("No lock file can be made in the working folder (%d)", int(lock->error()));
+            return rc::Success;
+        }
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        (void)lock->getLockInfo(&pid, &host, &application);
+        m_LockHolder = pid;
+        Trace("The working folder is locked by process %lld", static_cast<long long>(pid));
+        return rc::WorkingFolderLocked;
+    }
+    m_WorkingFolderLock = std::move(lock);
+    m_LockPath = path;
+    RemoveStaleTemporaryFiles();
+    return rc::Success;
+}
+
+void CNUVFunctions::UnlockWorkingFolder() { m_WorkingFolderLock.reset(); }
+
+void CNUVFunctions::Interrupt()
+{
+    if (!m_RunState.m_Interrupted)
+        m_RunState.m_Interrupted = 1;
+    ServerInterface::Instance()->Abort();
+}
+
+void CNUVFunctions::RemoveStaleTemporaryFiles() const
+{
+    auto named = [](std::vector<std::string> list) {
+        return [list](const std::string& target) {
+            return std::find(list.begin(), list.end(), target) != list.end();
+        };
+    };
+    (void)RemoveStaleTemporaries(".", named({CNUVOptions::kFileName}));
+    (void)RemoveStaleTemporaries(
+        kPackagesDir, named({CConnectionDetails::kDetailsFile, BaseName(CStateFiles::kInstallDirFile)}));
+    for (const std::string& package : ListSubFolders(kPackagesDir))
+        (void)RemoveStaleTemporaries(PackageFolder(package), named({kDetailsFile, kStateFile}));
+    const std::string root = CStateFiles::GetInstallationDir();
+    if (!root.empty())
+        (void)RemoveStaleTemporaries(JoinPath(ToNativeSeparators(root), "installer"),
+                                     [](const std::string& target) {
+                                         return target.compare(0, 9, "packages.") == 0;
+                                     });
 }
 
 void CNUVFunctions::NUVSetup()
@@ -120,15 +135,30 @@ void CNUVFunctions::SetOnlineState(bool fetch)
     const int result = server->TestConnection();
     Trace("Post TestConnection - Test Connection return %d", result);
     if (result != 0) {
-        m_bOnline = false;
+        m_RunState.m_bOnline = false;
         Trace("Setting To OFFLINE");
+        RecordConnectionFailure(server->GetFailureReason());
     } else {
         Trace("Setting To ONLINE");
-        m_bOnline = true;
+        m_RunState.m_bOnline = true;
+        m_ConnectionFailure.clear();
     }
     Trace("Dirs created, Login Details processed, on/off line calculated.");
-    if (m_bOnline && fetch)
+    if (m_RunState.m_bOnline && fetch)
         FetchDistributionLists();
+}
+
+void CNUVFunctions::RecordConnectionFailure(const std::string& reason)
+{
+    const CConnectionDetails* details = CConnectionDetails::Instance();
+    m_ConnectionFailure = "cannot reach the server " + details->GetServer();
+    if (details->UsesProxy())
+        m_ConnectionFailure += " through the proxy " + details->GetProxyServer() + ":" +
+                               std::to_string(details->GetProxyPort());
+    m_ConnectionFailure += ": " + (reason.empty() ? std::string("no answer") : reason);
+    // Both traces carry it: support reads either one.
+    Trace("%s", m_ConnectionFailure.c_str());
+    NetTrace("%s", m_ConnectionFailure.c_str());
 }
 
 void CNUVFunctions::FetchDistributionLists()
@@ -181,84 +211,54 @@ int CNUVFunctions::TestTessomRootPermissions()
 
 int CNUVFunctions::TestTessomRootPermissions(const std::string& root)
 {
-    CTraceScope scope("CNUVFunctions::TestTessomRootPermissions()");
-    if (root.empty())
-        return rc::RootEmpty;
-    const std::string folder = WithoutTrailingSlashes(ToNativeSeparators(root));
-    const std::string created = TopMissingFolder(folder);
-    const int made = MakeDirPath(folder);
-    if (made != rc::Success && made != rc::DirectoryAlreadyExists) {
-        Trace("Failed to create directory $TESSOM_ROOT %d", made);
-        return made;
-    }
-    int error = 0;
-    const bool writable = CanCreateFile(JoinPath(folder, kTempFile), &error);
-    // Only folders this test made are removed: an empty root prepared by an administrator
-    // keeps its owner and modes.
-    RemoveCreatedFolders(folder, created);
-    if (writable)
-        return rc::Success;
-    if (IsPermissionError(error))
-        Trace("Failed to create file in $TESSOM_ROOT Permission error %d", error);
-    else
-        Trace("Failed to create file in $TESSOM_ROOT other error %d", error);
-    return rc::RootNotWritable;
+    return TestRootPermissions(root);
 }
 
 std::vector<std::string> CNUVFunctions::GetPackageList() const
 {
-    const QDir packages(QString::fromLatin1(kPackagesDir));
-    const QStringList entries = packages.entryList(
-        QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    std::vector<std::string> names;
-    for (const QString& entry : entries) {
-        const std::string name = QFile::encodeName(entry).toStdString();
-        const std::string folder = JoinPath(kPackagesDir, name);
-        if (EntryExists(JoinPath(folder, kStateFile)) && EntryExists(JoinPath(folder, kDetailsFile)))
-            names.push_back(name);
-    }
-    return names;
+    return CPackageStore::GetPackageList();
 }
 
 bool CNUVFunctions::PackageExists(const std::string& name) const
 {
-    for (const std::string& package : GetPackageList())
-        if (package == name)
-            return true;
-    return false;
+    return CPackageStore::PackageExists(name);
 }
 
 std::string CNUVFunctions::GetInstalledPackage() const
 {
-    const std::string root = CStateFiles::GetInstallationDir();
+    return CPackageStore::GetInstalledPackage();
+}
+
+std::string CNUVFunctions::InstalledPackageIn(const std::string& root,
+                                              const std::string& except) const
+{
+    static const std::string kPrefix = "packages.";
     if (root.empty())
         return std::string();
-    const std::string installer = JoinPath(ToNativeSeparators(root), "installer");
-    for (const std::string& name : GetPackageList())
-        if (EntryExists(JoinPath(installer, "packages." + name)))
+    const std::string installer = JoinPath(root, "installer");
+    for (const std::string& entry : ListEntries(installer)) {
+        if (entry.size() <= kPrefix.size() || entry.compare(0, kPrefix.size(), kPrefix) != 0)
+            continue;
+        const std::string name = entry.substr(kPrefix.size());
+        if (name != except && IsRegularFile(JoinPath(installer, entry)))
             return name;
+    }
     return std::string();
 }
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)
 {
-    // Stricter than one path segment: a blank name and any ".." are refused as well.
-    return IsSinglePathSegment(TrimSpaces(name)) && name.find("..") == std::string::npos;
+    return CPackageStore::IsSafePackageName(name);
 }
 
 std::string CNUVFunctions::UnsafePackageNameMessage(const std::string& name)
 {
-    return "Invalid package name '" + name +
-           "': a package name cannot be blank or contain \"/\", \"\\\" or \"..\"\n";
+    return CPackageStore::UnsafePackageNameMessage(name);
 }
 
 int CNUVFunctions::CheckPackageName(const std::string& name)
 {
-    if (name.empty() || IsSafePackageName(name))
-        return rc::Success;
-    Trace("Refusing package name <%s>", name.c_str());
-    NUVDisplay("%s", UnsafePackageNameMessage(name).c_str());
-    return rc::NoPackageName;
+    return CPackageStore::CheckPackageName(name);
 }
 
 CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) const
@@ -388,6 +388,17 @@ int CNUVFunctions::CreateNewPackage(int IndexOfDistribution, std::string Install
         }
     }
     return OpenPackage(PackageName);
+}
+
+bool CNUVFunctions::CreatePackageFromTemplate(CPackageTemplate& ptf,
+                                              const std::string& packageName)
+{
+    const int index = ptf.PrepareNewPackage(packageName);
+    if (index < 0)
+        return false;
+    const int created =
+        CreateNewPackage(index, ptf.GetTessomRoot(), ptf.GetAlias(), ptf.GetPackageTag());
+    return ptf.FinishNewPackage(created == rc::Success);
 }
 
 namespace {
@@ -606,16 +617,4 @@ int CNUVFunctions::LastTransferError() const { return ServerInterface::Instance(
 std::string CNUVFunctions::LastTransferErrorText() const
 {
     return ServerInterface::Instance()->GetErrorString();
-}
-
-void NUVDisplay(const char* format, ...)
-{
-    NUVOutputModule* module = CNUVFunctions::Instance()->GetOutputModule();
-    if (!module)
-        return;
-    va_list args;
-    va_start(args, format);
-    const std::string text = FormatV(NUVOutputModule::kBufferSize, format, args);
-    va_end(args);
-    module->Display("%s", text.c_str());
 }

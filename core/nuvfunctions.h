@@ -1,31 +1,36 @@
 #pragma once
 
+#include "core/base/outputmodule.h"
+#include "core/base/runstate.h"
 #include "core/catalogue/packagedetails.h"
 
+#include <QString>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CComponent;
 class CConnectionDetails;
-class NUVOutputModule;
+class CPackageTemplate;
+class QLockFile;
 
 /// The core facade both programs drive. Process-wide; created on first use.
 /// All paths of the tool's own store are relative to the working directory.
 class CNUVFunctions {
 public:
     static CNUVFunctions* Instance();
+    ~CNUVFunctions();
 
     /// Where a distribution list comes from.
     enum NUV_DISTRIBUTION_TYPE { GLOBAL_SERVER = 1, USER_SERVER = 2 };
 
-    /// Receives the catalogue-loading progress (percentage, package name) instead of the
-    /// console's "Reading Distribution Info" line; the graphical program sets one.
-    using CatalogueProgress = std::function<void(int percent, const std::string& alias)>;
+    using CatalogueProgress = CRunState::CatalogueProgress;
 
     /// Registers the program's output module (owned by the program); nullptr detaches it.
-    void SetOutputModule(NUVOutputModule* module) { m_pOutputModule = module; }
-    NUVOutputModule* GetOutputModule() const { return m_pOutputModule; }
+    void SetOutputModule(NUVOutputModule* module) { ::SetOutputModule(module); }
+    NUVOutputModule* GetOutputModule() const { return ::GetOutputModule(); }
 
     /// Creates the working folders, reads the connection details and decides on-line or
     /// off-line. Failures are traced only.
@@ -33,9 +38,12 @@ public:
     /// Tests the server connection, sets the on-line flag and, on-line with fetch, fetches the
     /// distribution lists. Runs the transfer engine's event loop.
     void SetOnlineState(bool fetch);
-    bool IsOnline() const { return m_bOnline; }
+    bool IsOnline() const { return m_RunState.m_bOnline; }
+    /// Why the last connection test failed: the server (and proxy) and what went wrong, as
+    /// written to both traces. Empty when the server answered.
+    const std::string& LastConnectionFailure() const { return m_ConnectionFailure; }
     /// Sets the on-line flag without testing the server (tests, and callers that know).
-    void SetOnline(bool online) { m_bOnline = online; }
+    void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
     /// 0, or 106, 107, 108 for the first of "cache", "packages", "PTF" where no file can be
     /// created. Leaves no "temp.txt" behind.
@@ -56,6 +64,9 @@ public:
     /// root + "/installer/packages." + name exists, root being the first line of
     /// "packages/InstallDir.nuv". Empty when there is none or the file is missing or empty.
     std::string GetInstalledPackage() const;
+    /// A package other than except whose installed marker "installer/packages.<name>" lies in
+    /// root, whichever working folder installed it; the first by name, empty when none.
+    std::string InstalledPackageIn(const std::string& root, const std::string& except) const;
 
     /// The one check every operation and command taking a package name uses: a name must
     /// stay inside "packages", so it may not contain "/", "\\" or "..", nor be empty after
@@ -88,6 +99,12 @@ public:
     /// written and OpenPackage gives 38.
     int CreateNewPackage(int IndexOfDistribution, std::string InstallPath, std::string PackageName,
                          std::string PackageTag);
+    /// Creates a package from a template (named packageName, or the template's alias when that
+    /// is empty) and applies the template's component versions. False with the template's
+    /// error state 2 (the name is taken), 3 (the distribution is not listed; nothing is
+    /// created) or 4 (creating the package or saving its selection failed). Opens the package,
+    /// so it may fetch from the server.
+    bool CreatePackageFromTemplate(CPackageTemplate& ptf, const std::string& packageName);
     /// Duplicates a package's two files under newName with newRoot as line 2 of
     /// "package.dat". 0; 75 newName is taken; 78 a name is unsafe; 95 the copied details could
     /// not be rewritten; the folder-creation or copy code. On failure the new folder is
@@ -112,7 +129,28 @@ public:
     /// The lines of the server's global or user template list; empty when none was fetched.
     std::vector<std::string> GetPTFList(bool user);
 
-    void SetCatalogueProgress(CatalogueProgress progress) { m_CatalogueProgress = std::move(progress); }
+    /// The lock file in the working folder that keeps two processes from changing the same
+    /// store at once.
+    static constexpr const char* kLockFile = "nuv.lock";
+    /// Takes the working folder's lock for this process, for as long as it lives or until
+    /// UnlockWorkingFolder: every command that changes the store, and the graphical program
+    /// while a package is open. A lock left by a process that no longer runs is taken over.
+    /// Once held, the temporary files an interrupted state write left are removed. 0 (also
+    /// when held already, and when the folder allows no lock file, so the command fails on its
+    /// own); 123 when another process holds it (WorkingFolderLockHolder names it).
+    int LockWorkingFolder();
+    void UnlockWorkingFolder();
+    /// The process id of the lock's holder found by the last refused LockWorkingFolder.
+    long long WorkingFolderLockHolder() const { return m_LockHolder; }
+    /// Asks the running work to end soon: the running transfer ends as aborted and every batch
+    /// stops before its next component (see CRunState::m_Interrupted).
+    void Interrupt();
+
+    void SetCatalogueProgress(CatalogueProgress progress)
+    {
+        m_RunState.m_CatalogueProgress = std::move(progress);
+    }
+    const CatalogueProgress& GetCatalogueProgress() const { return m_RunState.m_CatalogueProgress; }
 
     // --- The transfer engine as a program's window sees it --------------------------------
     /// Receives every progress report of a running transfer (shown name, bytes done, total,
@@ -130,39 +168,47 @@ public:
     int LastTransferError() const;
     /// The engine's words for its last failure.
     std::string LastTransferErrorText() const;
-    const CatalogueProgress& GetCatalogueProgress() const { return m_CatalogueProgress; }
 
     const std::string& CurrentPackage() const { return m_CurrentPackage; }
     CConnectionDetails* ConnectionDetails() const { return m_pConnectionDetails; }
 
-    bool m_bCatalogueFromServer = false;
-    bool m_bWorkOffline = false;
+private:
+    CRunState& m_RunState = CRunState::Instance();
+
+public:
+    // The run state's flags under the facade's names; the run state keeps them so the layers
+    // below read them without the facade.
+    bool& m_bCatalogueFromServer = m_RunState.m_bCatalogueFromServer;
+    bool& m_bWorkOffline = m_RunState.m_bWorkOffline;
     /// A template is opened for its component list only; nothing is written for it.
-    bool m_bPTFReferenceOnly = false;
+    bool& m_bPTFReferenceOnly = m_RunState.m_bPTFReferenceOnly;
 
 private:
     CNUVFunctions() = default;
+    /// Keeps and traces why the connection test failed.
+    void RecordConnectionFailure(const std::string& reason);
     /// Empties the distribution list and fetches the global and the user's lists.
     void FetchDistributionLists();
     /// Installation root of the current distribution; empty when none is current.
     std::string CurrentTessomRoot() const;
 
-    NUVOutputModule* m_pOutputModule = nullptr;   // not owned
     CConnectionDetails* m_pConnectionDetails = nullptr;   // the connection-details singleton
     /// The user name of the connection details ("" before NUVSetup).
     std::string LoginUser() const;
     /// Fetches remotePath into memory; its text, empty when the fetch failed.
     std::string FetchText(const std::string& remotePath);
 
-    std::string m_CurrentPackage;
-    bool m_bOnline = false;
-    CatalogueProgress m_CatalogueProgress;
+    /// Removes what interrupted writes of the atomic writer left beside the state files.
+    void RemoveStaleTemporaryFiles() const;
     TransferProgress m_TransferProgress;
     OnlineChange m_OnlineChange;
     bool m_EngineConnected = false;
     /// Routes the engine's signals to the two receivers above (once).
     void ConnectEngine();
-};
 
-/// Prints a message to the user through the registered output module (nothing when none).
-void NUVDisplay(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    std::string m_CurrentPackage;
+    std::unique_ptr<QLockFile> m_WorkingFolderLock;
+    QString m_LockPath;   // of the lock held
+    long long m_LockHolder = 0;
+    std::string m_ConnectionFailure;
+};

@@ -1,7 +1,7 @@
 #include "core/nuvoptions.h"
 
-#include "core/filewriter.h"
-#include "core/textutil.h"
+#include "core/base/filewriter.h"
+#include "core/base/textutil.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "gui/actiondialogs.h"
 #include "gui/startup.h"
 #include "gui/userprompts.h"

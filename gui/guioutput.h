@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/outputmodule.h"
+#include "core/base/outputmodule.h"
 
 #include <QObject>
 #include <QString>

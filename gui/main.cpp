@@ -1,6 +1,6 @@
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 #include "gui/guioutput.h"
 #include "gui/mainwindow.h"
 #include "gui/splashscreen.h"

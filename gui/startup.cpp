@@ -2,7 +2,7 @@
 
 #include "core/catalogue/distributionlist.h"
 #include "core/catalogue/version.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QDir>

@@ -37,6 +37,8 @@ unsigned CSystemEnv::EffectiveUserId() const { return ::geteuid(); }
 
 bool CSystemEnv::RemoveFile(const std::string& path) const { return ::unlink(path.c_str()) == 0; }
 
+bool CSystemEnv::SyncFile(int fd) const { return ::fsync(fd) == 0; }
+
 CSystemEnv& CSystemEnv::Instance() { return *Slot(); }
 
 std::unique_ptr<CSystemEnv> CSystemEnv::Replace(std::unique_ptr<CSystemEnv> env)

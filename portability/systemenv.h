@@ -5,7 +5,8 @@
 
 /// Everything the core asks of the machine that a test must be able to replace: the working
 /// directory, the machine-wide environment file, free disk space, the user id, the removal of
-/// a file. The real implementation talks to Linux; tests install a subclass for one call.
+/// a file, the sync of a written file. The real implementation talks to Linux; tests install
+/// a subclass for one call.
 class CSystemEnv {
 public:
     virtual ~CSystemEnv() = default;
@@ -20,6 +21,9 @@ public:
     virtual unsigned EffectiveUserId() const;
     /// Removes one file or symbolic link (not a folder); false on failure, errno set.
     virtual bool RemoveFile(const std::string& path) const;
+    /// Brings the open file's content (or a folder's entries) to the disk: fsync. False on
+    /// failure, errno set.
+    virtual bool SyncFile(int fd) const;
 
     /// The process-wide instance (the real one unless a test installed another).
     static CSystemEnv& Instance();

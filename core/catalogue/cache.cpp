@@ -1,12 +1,10 @@
 #include "core/catalogue/cache.h"
 
-#include "core/operations/fileutils.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
-
-#include <QDir>
-#include <QFile>
+#include "core/catalogue/packagestore.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 std::string GetCacheFolder(int platform)
 {
@@ -43,17 +41,13 @@ std::unique_ptr<CCacheList>& CacheSlot()
     return list;
 }
 
-// Names below folder, sorted by name; only plain files or only folders.
-std::vector<std::string> ListFolder(const std::string& folder, bool folders)
+// The entries of folder that are no folders, sorted by name.
+std::vector<std::string> ListFiles(const std::string& folder)
 {
     std::vector<std::string> names;
-    QDir dir(QFile::decodeName(folder.c_str()));
-    if (!dir.exists())
-        return names;
-    const QDir::Filters filter = (folders ? QDir::Dirs : QDir::Files) | QDir::Hidden |
-                                 QDir::System | QDir::NoDotAndDotDot;
-    for (const QString& name : dir.entryList(filter, QDir::Name))
-        names.push_back(QFile::encodeName(name).toStdString());
+    for (const std::string& name : ListEntries(folder))
+        if (!IsFolder(JoinPath(folder, name)))
+            names.push_back(name);
     return names;
 }
 
@@ -85,14 +79,16 @@ void CCacheList::RefreshCacheList()
         const std::string folder = GetCacheFolder(platform);
         // Every file is listed, also a name already met in an earlier folder; packages are
         // attached to the first of them only.
-        for (const std::string& name : ListFolder(folder, false)) {
+        for (const std::string& name : ListFiles(folder)) {
             m_FirstByName.emplace(name, m_Entries.size());
             m_Entries.push_back(CacheEntry{name, {}, folder + "/"});
         }
     }
-    for (const std::string& package : ListFolder("packages", true)) {
+    for (const std::string& package : ListSubFolders(CPackageStore::kFolder)) {
         std::vector<std::string> lines;
-        if (!ReadLines(JoinPath(JoinPath("packages", package), "packages.dat"), &lines))
+        const std::string state =
+            JoinPath(CPackageStore::PackageFolder(package), CPackageStore::kStateFile);
+        if (!ReadLines(state, &lines))
             continue;
         for (const std::string& line : lines) {
             if (line.find("downloadedpackage=") == std::string::npos)

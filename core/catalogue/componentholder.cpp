@@ -1,7 +1,7 @@
 #include "core/catalogue/componentholder.h"
 
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 
 #include <algorithm>
 #include <map>

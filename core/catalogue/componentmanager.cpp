@@ -3,12 +3,12 @@
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/pdfreader.h"
 #include "core/catalogue/statefiles.h"
-#include "core/filewriter.h"
-#include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/runstate.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -276,7 +276,7 @@ const std::vector<CComponent*>& CComponentManager::GetDependencyList(int action)
 
 int CComponentManager::MarkAll(int action)
 {
-    if (action == CComponent::ActionDownload && !CNUVFunctions::Instance()->IsOnline())
+    if (action == CComponent::ActionDownload && !CRunState::Instance().m_bOnline)
         return rc::CannotDownloadOffline;
     for (const auto& holder : m_Holders) {
         CComponent* record = holder->GetCurrent();
@@ -403,7 +403,8 @@ std::string CComponentManager::InstalledStatePath() const
     if (!m_pDistribution || m_pDistribution->GetTessomRoot().empty() ||
         m_pDistribution->GetAlias().empty())
         return std::string();
-    return m_pDistribution->GetTessomRoot() + "/installer/packages." + m_pDistribution->GetAlias();
+    return CStateFiles::InstalledStatePath(m_pDistribution->GetTessomRoot(),
+                                           m_pDistribution->GetAlias());
 }
 
 int CComponentManager::WriteDownloadedState(const std::string& folder)
@@ -459,7 +460,7 @@ void CComponentManager::ReadStateFiles()
     const std::string alias = m_pDistribution ? m_pDistribution->GetAlias() : std::string();
     if (root.empty() || alias.empty())
         return;   // nothing is installed, or no package is open
-    ReadInstalledState(root + "/installer/packages." + alias);
+    ReadInstalledState(CStateFiles::InstalledStatePath(root, alias));
 }
 
 void CComponentManager::CloseDownloadedSection(const CStateSection& section)
@@ -482,7 +483,7 @@ void CComponentManager::CloseDownloadedSection(const CStateSection& section)
         (void)record.SetDepends(section.depends);
         (void)record.SetVersion(section.version);
         record.SetIncluded(included);
-        const bool online = CNUVFunctions::Instance()->IsOnline();
+        const bool online = CRunState::Instance().m_bOnline;
         if (version != CVersion("0.0.0") && (!online || record.IsInCache(false)))
             AddHolder(section.name)->AddComponent(std::move(record));
     }
@@ -516,7 +517,7 @@ void CComponentManager::CloseInstalledSection(const CStateSection& section)
     const CVersion version(section.version);
     const CVersion installed(section.counter);
     if (!holder->FindByVersion(version) &&
-        (!CNUVFunctions::Instance()->IsOnline() || version == installed))
+        (!CRunState::Instance().m_bOnline || version == installed))
         holder->AddComponent(makeRecord(section.version));
     (void)holder->SetInstalledVersion(section.counter);
     // Every installed version needs a record to be uninstalled from; a zero one is nothing.

@@ -2,6 +2,7 @@
 
 #include "core/catalogue/componentholder.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -77,8 +78,10 @@ public:
 
     // --- Batch operations (core/operations/batchoperations.cpp) ---------------------------
     // Each processes, per holder, the first record carrying the batch's action; prints its
-    // progress and summary through the output module; reads the stop flag between components
-    // (a cancelled batch returns 98 at once and saves nothing); and returns the batch result,
+    // progress and summary through the output module; reads the stop flag (and the run's
+    // interruption) between components (a cancelled batch returns 98 at once); records what
+    // each component changed in the state files before the next one starts, so an end at any
+    // point leaves records that match the cache and the root; and returns the batch result,
     // also kept in BatchResult(). A failing component is reported, its name added to
     // FailedComponents(), and the batch goes on.
 
@@ -130,6 +133,42 @@ private:
     void CloseDownloadedSection(const CStateSection& section);
     void CloseInstalledSection(const CStateSection& section);
     void ClearVisited();
+
+    // The batch loop the four batches share and the named steps of install and uninstall
+    // (core/operations/batchoperations.cpp).
+    /// What a component step returns: 0, or the batch's failure code for this component.
+    using BatchStep = std::function<int(CComponentHolder& holder, CComponent& record)>;
+    struct InstallPlan {
+        bool startServices = false;
+        bool needSetup = false;
+        bool setupRemoved = false;
+    };
+    struct UninstallPlan {
+        bool everything = false;   // every installed component goes
+        bool needServices = false;
+        bool needSetup = false;
+    };
+    /// Clears the stop flag, the result and the failed list.
+    void BeginBatch();
+    /// Runs step on each holder's record marked action, reading the stop flag before each
+    /// holder; a failing step files the name and its code as the batch result. False (result
+    /// 98) when cancelled.
+    bool RunBatch(const std::vector<CComponentHolder*>& holders, int action,
+                  const char* cancelTrace, bool traceMissing, const BatchStep& step);
+    /// Brings the state files the batch of action changes up to date after one component
+    /// (core/operations/batchprogress.cpp). Failures are traced; the batch's own final save
+    /// reports them.
+    void SaveBatchProgress(int action);
+    /// successText when the batch went well, the failed list when its result is failure.
+    void ReportBatch(const char* successText, const char* what, int failure);
+    int PrepareInstall(const std::string& root, InstallPlan* plan);
+    int InstallOne(CComponentHolder& holder, CComponent& record, int* counter, int total);
+    void FinishInstall(const InstallPlan& plan);
+    void RecordInstallation(const std::string& root);
+    UninstallPlan PrepareUninstall(int total);
+    /// Saves the installed state and clears the root; true when nothing stays installed.
+    bool RecordUninstallation(const std::string& root);
+    void RestorePlatform(const UninstallPlan& plan);
 
     CDistribution* m_pDistribution;   // not owned
     std::vector<std::unique_ptr<CComponentHolder>> m_Holders;

@@ -3,10 +3,11 @@
 #include "core/catalogue/cache.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/packagetemplate.h"
-#include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/outputmodule.h"
+#include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
 #include "core/server/serverinterface.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 namespace {
 
@@ -53,13 +54,13 @@ int CDistribution::setTessomRoot(const std::string& root)
 int CDistribution::getComponents()
 {
     CTraceScope scope("CDistribution::getComponents()");
-    CNUVFunctions* nuv = CNUVFunctions::Instance();
-    const CNUVFunctions::CatalogueProgress& progress = nuv->GetCatalogueProgress();
+    CRunState& state = CRunState::Instance();
+    const CRunState::CatalogueProgress& progress = state.m_CatalogueProgress;
     m_pComponentManager->ClearHolders();
     if (!progress)
         NUVDisplay("\nReading Distribution Info %3d%%\r", 0);
     ServerInterface* server = ServerInterface::Instance();
-    if (nuv->IsOnline() && server->IsConnected()) {
+    if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
         const int pairs = FileListCount();
         int counter = 1;
@@ -101,14 +102,14 @@ int CDistribution::getComponents()
                 NUVDisplay("\n\tError Reading ...  %s(%d)\n", (location + file).c_str(), read);
             ++counter;
         }
-        nuv->m_bCatalogueFromServer = true;
+        state.m_bCatalogueFromServer = true;
     } else {
-        nuv->m_bCatalogueFromServer = false;
+        state.m_bCatalogueFromServer = false;
     }
     if (!progress)
         NUVDisplay("\n");
     m_pComponentManager->SortHolders();
-    if (!nuv->m_bPTFReferenceOnly) {
+    if (!state.m_bPTFReferenceOnly) {
         m_pComponentManager->ReadStateFiles();
         m_pComponentManager->VerifyDownloaded();
         m_pComponentManager->SortHolders();

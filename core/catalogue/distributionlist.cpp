@@ -2,9 +2,9 @@
 
 #include "core/catalogue/packagedetails.h"
 #include "core/catalogue/version.h"
-#include "core/filewriter.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "core/catalogue/packagedetails.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <QByteArray>
 #include <QDataStream>

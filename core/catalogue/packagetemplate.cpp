@@ -3,12 +3,13 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagestore.h"
 #include "core/catalogue/statefiles.h"
-#include "core/filewriter.h"
-#include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ std::string CPackageTemplate::TemplateText(const CDistribution& distribution)
 int CPackageTemplate::WriteTemplate(const CDistribution& distribution)
 {
     // The alias names the file; one that is no package name could place it outside "PTF".
-    if (!CNUVFunctions::IsSafePackageName(distribution.GetAlias())) {
+    if (!CPackageStore::IsSafePackageName(distribution.GetAlias())) {
         Trace("No template for package <%s>", distribution.GetAlias().c_str());
         return rc::FailedOpeningPTF;
     }
@@ -186,31 +187,31 @@ const CTemplateComponent* CPackageTemplate::FindEntry(const std::string& name) c
     return nullptr;
 }
 
-bool CPackageTemplate::CreatePackageFromTemplate(const std::string& packageName)
+int CPackageTemplate::PrepareNewPackage(const std::string& packageName)
 {
     if (!packageName.empty())
         m_Alias = packageName;
-    CNUVFunctions* nuv = CNUVFunctions::Instance();
-    if (nuv->PackageExists(m_Alias)) {
+    if (CPackageStore::PackageExists(m_Alias)) {
         m_ErrorState = PackageAlreadyExists;
-        return false;
+        return -1;
     }
-    CDistributionList* list = CDistributionList::instance();
-    int index = -1;
-    for (int i = 0; i < list->count() && index < 0; ++i)
+    const CDistributionList* list = CDistributionList::instance();
+    for (int i = 0; i < list->count(); ++i)
         if (list->getDistribution(i)->GetName() == m_Distribution)
-            index = i;
-    if (index < 0) {
-        m_ErrorState = DistributionNotListed;
-        return false;
-    }
-    if (nuv->CreateNewPackage(index, m_TessomRoot, m_Alias, m_PackageTag) != rc::Success) {
+            return i;
+    m_ErrorState = DistributionNotListed;
+    return -1;
+}
+
+bool CPackageTemplate::FinishNewPackage(bool created)
+{
+    if (!created) {
         m_ErrorState = CreatingPackageFailed;
         return false;
     }
     // A package whose selection could not be saved would later open with every component
     // included and uncapped, which is not the package the template describes.
-    const CDistribution* current = list->getCurrentDistribution();
+    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
     if (!current || ApplyTemplateComponents(current->GetComponentManager()) != rc::Success) {
         m_ErrorState = CreatingPackageFailed;
         return false;
@@ -220,7 +221,7 @@ bool CPackageTemplate::CreatePackageFromTemplate(const std::string& packageName)
 
 int CPackageTemplate::ApplyTemplateComponents(CComponentManager* manager)
 {
-    const bool referenceOnly = CNUVFunctions::Instance()->m_bPTFReferenceOnly;
+    const bool referenceOnly = CRunState::Instance().m_bPTFReferenceOnly;
     for (int i = 0; i < manager->HolderCount(); ++i) {
         CComponentHolder* holder = manager->GetHolder(i);
         const CTemplateComponent* entry = FindEntry(holder->GetName());

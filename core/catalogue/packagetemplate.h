@@ -45,11 +45,17 @@ public:
     /// Parses the text (read from the file first when needed). False with error state 1 when
     /// there is no text. Unknown keys, keys outside their block and other lines are ignored.
     bool ReadTemplate();
-    /// Creates the package (named packageName, or the template's alias when that is empty)
-    /// and applies the component versions. False with error state 2 (the name is taken),
-    /// 3 (the distribution is not listed; nothing is created) or 4 (creating the package or
-    /// saving its selection failed). Opens the package, so it may fetch from the server.
-    bool CreatePackageFromTemplate(const std::string& packageName);
+    // Creating a package from a template is the facade's workflow
+    // (CNUVFunctions::CreatePackageFromTemplate); these are its two halves.
+
+    /// Names the package (packageName, or the template's alias when that is empty) and finds
+    /// the template's distribution: its index in the distribution list, or -1 with error
+    /// state 2 (the name is taken) or 3 (the distribution is not listed).
+    int PrepareNewPackage(const std::string& packageName);
+    /// After the package was created (created) and opened as the current distribution,
+    /// applies the component versions. False with error state 4 when creating the package or
+    /// saving its selection failed.
+    bool FinishNewPackage(bool created);
     /// Caps, includes and excludes the holders of manager after the template; versions the
     /// catalogue lacks go on the missing-versions list (or are added in reference-only mode).
     /// 0, or the code of writing the package's state file (not written in reference-only mode).

@@ -2,9 +2,9 @@
 
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <optional>
 

@@ -45,6 +45,10 @@ public:
     /// The installed-state file's text: included current records with an installed version.
     static std::string InstalledStateText(const CComponentManager& manager);
 
+    /// The installed-state file of package alias below root: it also marks the package as the
+    /// installed one.
+    static std::string InstalledStatePath(const std::string& root, const std::string& alias);
+
     /// The first line of "InstallDir.nuv" (at most 1023 characters), or empty when the file
     /// is missing.
     static std::string GetInstallationDir();

@@ -1,6 +1,6 @@
 #include "core/catalogue/version.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <vector>
 

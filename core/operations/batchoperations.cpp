@@ -4,13 +4,14 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/statefiles.h"
-#include "core/filewriter.h"
-#include "core/nuvfunctions.h"
-#include "core/nuvresult.h"
-#include "core/operations/fileutils.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/outputmodule.h"
+#include "core/base/nuvresult.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/platformroot.h"
 
 #include <algorithm>
@@ -86,14 +87,20 @@ bool AnyMarked(const CComponentManager& manager, int action,
 bool NeedsSetup(const CComponent& record) { return record.NeedSetup(); }
 bool NeedsServices(const CComponent& record) { return record.NeedStartService(); }
 
+std::vector<CComponentHolder*> InCatalogueOrder(const CComponentManager& manager)
+{
+    std::vector<CComponentHolder*> holders;
+    for (int i = 0; i < manager.HolderCount(); ++i)
+        holders.push_back(manager.GetHolder(i));
+    return holders;
+}
+
 /// The holders ordered by the size of a list of their current records, smallest first; equal
 /// sizes keep catalogue order.
 std::vector<CComponentHolder*> HoldersBy(const CComponentManager& manager,
                                          const std::vector<CComponent*>& (CComponent::*list)() const)
 {
-    std::vector<CComponentHolder*> holders;
-    for (int i = 0; i < manager.HolderCount(); ++i)
-        holders.push_back(manager.GetHolder(i));
+    std::vector<CComponentHolder*> holders = InCatalogueOrder(manager);
     auto size = [list](const CComponentHolder* holder) {
         const CComponent* current = holder->GetCurrent();
         return current ? (current->*list)().size() : size_t(0);
@@ -107,54 +114,81 @@ std::vector<CComponentHolder*> HoldersBy(const CComponentManager& manager,
 
 }  // namespace
 
+void CComponentManager::BeginBatch()
+{
+    m_bStop = false;
+    m_BatchResult = rc::Success;
+    m_FailedComponents.clear();
+}
+
+bool CComponentManager::RunBatch(const std::vector<CComponentHolder*>& holders, int action,
+                                 const char* cancelTrace, bool traceMissing, const BatchStep& step)
+{
+    for (CComponentHolder* holder : holders) {
+        if (m_bStop || CRunState::Instance().m_Interrupted) {
+            Trace("%s", cancelTrace);
+            m_BatchResult = rc::UserCancelled;
+            return false;
+        }
+        CComponent* record = holder->FindByAction(action);
+        if (!record) {
+            if (traceMissing)
+                Trace("Component was NULL");
+            continue;
+        }
+        if (const int failure = step(*holder, *record); failure != rc::Success) {
+            m_FailedComponents.push_back(record->GetName());
+            m_BatchResult = failure;
+        }
+        SaveBatchProgress(action);
+    }
+    return true;
+}
+
+void CComponentManager::ReportBatch(const char* successText, const char* what, int failure)
+{
+    if (m_BatchResult == rc::Success && successText)
+        NUVDisplay("%s", successText);
+    else if (m_BatchResult == failure)
+        PrintFailures(what, m_FailedComponents);
+}
+
 int CComponentManager::DownloadComponents(bool* pStop)
 {
     (void)pStop;   // cancelling goes through Stop()
     CTraceScope scope("CComponentManager::DownloadComponents( bool* pStop )");
-    m_bStop = false;
-    m_BatchResult = rc::Success;
-    m_FailedComponents.clear();
+    BeginBatch();
     const int total = CountAction(*this, CComponent::ActionDownload);
     int counter = 0;
-    for (const auto& holder : m_Holders) {
-        if (m_bStop) {
-            Trace("User Canceled Download");
-            return m_BatchResult = rc::UserCancelled;
-        }
-        CComponent* record = holder->FindByAction(CComponent::ActionDownload);
-        if (!record) {
-            Trace("Component was NULL");
-            continue;
-        }
+    auto download = [&](CComponentHolder& holder, CComponent& record) {
         ++counter;
         NUVDisplay("Downloading..... %.3d/%.3d:\t%s (v%s)\n", counter, total,
-                   record->GetName().c_str(), VersionText(record).c_str());
-        if (record->IsInCache(true)) {
+                   record.GetName().c_str(), VersionText(&record).c_str());
+        if (record.IsInCache(true)) {
             NUVDisplay("\tAlready present in the cache.\n");
-            continue;
+            return rc::Success;
         }
-        if (!(record->GetVersion() > holder->GetDownloadedVersion())) {
+        if (!(record.GetVersion() > holder.GetDownloadedVersion())) {
             NUVDisplay("\tLatest Version Downloaded (%s)\n",
-                       holder->GetDownloadedVersion().ToString().c_str());
-            continue;
+                       holder.GetDownloadedVersion().ToString().c_str());
+            return rc::Success;
         }
-        const int result = record->Download();
+        const int result = record.Download();
         if (result != rc::Success) {
-            NUVDisplay("\tDownloading %s, Failed %s\n", record->GetName().c_str(),
+            NUVDisplay("\tDownloading %s, Failed %s\n", record.GetName().c_str(),
                        CodeText(result).c_str());
-            Trace("Download of %s, failed with %d", record->GetName().c_str(), result);
-            m_FailedComponents.push_back(record->GetName());
-            m_BatchResult = rc::DownloadFailed;
-            continue;
+            Trace("Download of %s, failed with %d", record.GetName().c_str(), result);
+            return rc::DownloadFailed;
         }
-        CCacheList::instance()->AddCacheEntry(record->GetPackage(),
+        CCacheList::instance()->AddCacheEntry(record.GetPackage(),
                                               m_pDistribution ? m_pDistribution->GetAlias() : "",
-                                              GetCacheFolder(record->GetPlatform()) + "/");
-    }
-    if (m_BatchResult == rc::Success)
-        NUVDisplay("Download Successful\n");
-    else
-        PrintFailures("dowload", m_FailedComponents);
+                                              GetCacheFolder(record.GetPlatform()) + "/");
+        return rc::Success;
+    };
+    if (!RunBatch(InCatalogueOrder(*this), CComponent::ActionDownload, "User Canceled Download",
+                  true, download))
+        return m_BatchResult;
+    ReportBatch("Download Successful\n", "dowload", rc::DownloadFailed);
     return m_BatchResult = WriteDownloadedState();
 }
 
@@ -162,119 +196,121 @@ int CComponentManager::DeleteComponents(bool* pStop)
 {
     (void)pStop;
     CTraceScope scope("CComponentManager::DeleteComponents( bool* pStop )");
-    m_bStop = false;
-    m_BatchResult = rc::Success;
-    m_FailedComponents.clear();
+    BeginBatch();
     const int total = CountAction(*this, CComponent::ActionDelete);
     int counter = 0;
-    for (const auto& holder : m_Holders) {
-        if (m_bStop) {
-            Trace("User Canceled delete");
-            return m_BatchResult = rc::UserCancelled;
-        }
-        CComponent* record = holder->FindByAction(CComponent::ActionDelete);
-        if (!record) {
-            Trace("Component was NULL");
-            continue;
-        }
+    auto remove = [&](CComponentHolder&, CComponent& record) {
         ++counter;
         NUVDisplay("Deleting........ %.3d/%.3d:\t%s (v%s)\n", counter, total,
-                   record->GetName().c_str(), VersionText(record).c_str());
-        Trace("Deleting %s", record->GetName().c_str());
-        const int result = record->DeleteFromCache();
-        if (result != rc::Success) {
-            NUVDisplay("\tFailed to delete %s, error %s\n", record->GetName().c_str(),
-                       CodeText(result).c_str());
-            Trace("Deletion of %s failed %d", record->GetName().c_str(), result);
-            m_FailedComponents.push_back(record->GetName());
-            m_BatchResult = rc::DeletingFromCacheFailed;
-        }
-    }
-    if (m_BatchResult == rc::Success)
-        NUVDisplay("Delete Successful\n");
-    else
-        PrintFailures("delete", m_FailedComponents);
+                   record.GetName().c_str(), VersionText(&record).c_str());
+        Trace("Deleting %s", record.GetName().c_str());
+        const int result = record.DeleteFromCache();
+        if (result == rc::Success)
+            return rc::Success;
+        NUVDisplay("\tFailed to delete %s, error %s\n", record.GetName().c_str(),
+                   CodeText(result).c_str());
+        Trace("Deletion of %s failed %d", record.GetName().c_str(), result);
+        return rc::DeletingFromCacheFailed;
+    };
+    if (!RunBatch(InCatalogueOrder(*this), CComponent::ActionDelete, "User Canceled delete", true,
+                  remove))
+        return m_BatchResult;
+    ReportBatch("Delete Successful\n", "delete", rc::DeletingFromCacheFailed);
     return m_BatchResult = WriteDownloadedState();
 }
 
 int CComponentManager::InstallComponents()
 {
     CTraceScope scope("CComponentManager::InstallComponents( void )");
-    m_BatchResult = rc::Success;
-    m_bStop = false;
-    m_FailedComponents.clear();
+    BeginBatch();
     const int total = CountAction(*this, CComponent::ActionInstall);
+    const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
+    InstallPlan plan;
+    if (const int ready = PrepareInstall(root, &plan); ready != rc::Success)
+        return m_BatchResult = ready;
+    int counter = 0;
+    auto install = [&](CComponentHolder& holder, CComponent& record) {
+        return InstallOne(holder, record, &counter, total);
+    };
+    if (!RunBatch(HoldersBy(*this, &CComponent::GetDependencies), CComponent::ActionInstall,
+                  "USER CANCELLED OPERATION", false, install))
+        return m_BatchResult;
+    FinishInstall(plan);
+    RecordInstallation(root);
+    NUVDisplay("Installation Finished\n");
+    if (!m_FailedComponents.empty())
+        m_BatchResult = rc::InstallFailed;
+    return m_BatchResult;
+}
+
+int CComponentManager::PrepareInstall(const std::string& root, InstallPlan* plan)
+{
     CDistribution* distribution = m_pDistribution;
-    const std::string root = distribution ? distribution->GetTessomRoot() : std::string();
-
-    const bool startServices = distribution && AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
-    if (startServices && !m_bServicesStopped)
+    plan->startServices =
+        distribution && AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
+    if (plan->startServices && !m_bServicesStopped)
         (void)distribution->StopServices();
-
-    const bool needSetup = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
-    bool setupRemoved = false;
+    plan->needSetup = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
     if (CountInstalled() == 0) {
-        if (CNUVFunctions::Instance()->TestTessomRootPermissions(root) != rc::Success) {
+        if (TestRootPermissions(root) != rc::Success) {
             NUVDisplay("Install cannot proceed: Unable to write to %s.  Check access "
                        "permissions.\n", root.c_str());
-            return m_BatchResult = rc::RootNotWritable;
+            return rc::RootNotWritable;
         }
-    } else if (needSetup) {
-        setupRemoved = true;
+    } else if (plan->needSetup) {
+        plan->setupRemoved = true;
         if (!m_bSetupRemoved && distribution)
             (void)distribution->DoR5Remove(true);
     }
+    return rc::Success;
+}
 
-    int counter = 0;
-    for (CComponentHolder* holder : HoldersBy(*this, &CComponent::GetDependencies)) {
-        if (m_bStop) {
-            Trace("USER CANCELLED OPERATION");
-            return m_BatchResult = rc::UserCancelled;
-        }
-        CComponent* record = holder->FindByAction(CComponent::ActionInstall);
-        if (!record)
-            continue;
-        if (holder->IsCapped() && record->GetVersion() > holder->GetCappedVersion()) {
-            NUVDisplay("Skipping installation of %s (v%s) capped at version v%s\n",
-                       record->GetName().c_str(), VersionText(record).c_str(),
-                       holder->GetCappedVersion().ToString().c_str());
-            continue;
-        }
-        Trace("Installing...... %s(v%s)  ( Dependencies = %d, Dependants = %d )",
-              record->GetName().c_str(), VersionText(record).c_str(),
-              int(record->GetDependencies().size()), int(record->GetDependants().size()));
-        ++counter;
-        NUVDisplay("Installing...... %.3d/%.3d:\t%s (v%s)\n", counter, total,
-                   record->GetName().c_str(), VersionText(record).c_str());
-        if (holder->GetInstalledVersion() == record->GetVersion()) {
-            NUVDisplay("\tSame Version Installed (%s)\n",
-                       holder->GetInstalledVersion().ToString().c_str());
-            continue;
-        }
-        const int result = record->Install();
-        if (result != rc::Success) {
-            Trace("\tFailed installing %s, %d\n", record->GetName().c_str(), result);
-            NUVDisplay("\tInstalling %s unsuccessful, %s\n", record->GetName().c_str(),
-                       CodeText(result).c_str());
-            NUVDisplay("\t%s\n", record->GetLastError().c_str());
-            m_FailedComponents.push_back(record->GetName());
-            m_BatchResult = rc::InstallFailed;
-        }
+int CComponentManager::InstallOne(CComponentHolder& holder, CComponent& record, int* counter,
+                                  int total)
+{
+    if (holder.IsCapped() && record.GetVersion() > holder.GetCappedVersion()) {
+        NUVDisplay("Skipping installation of %s (v%s) capped at version v%s\n",
+                   record.GetName().c_str(), VersionText(&record).c_str(),
+                   holder.GetCappedVersion().ToString().c_str());
+        return rc::Success;
     }
+    Trace("Installing...... %s(v%s)  ( Dependencies = %d, Dependants = %d )",
+          record.GetName().c_str(), VersionText(&record).c_str(),
+          int(record.GetDependencies().size()), int(record.GetDependants().size()));
+    ++*counter;
+    NUVDisplay("Installing...... %.3d/%.3d:\t%s (v%s)\n", *counter, total,
+               record.GetName().c_str(), VersionText(&record).c_str());
+    if (holder.GetInstalledVersion() == record.GetVersion()) {
+        NUVDisplay("\tSame Version Installed (%s)\n",
+                   holder.GetInstalledVersion().ToString().c_str());
+        return rc::Success;
+    }
+    const int result = record.Install();
+    if (result == rc::Success)
+        return rc::Success;
+    Trace("\tFailed installing %s, %d\n", record.GetName().c_str(), result);
+    NUVDisplay("\tInstalling %s unsuccessful, %s\n", record.GetName().c_str(),
+               CodeText(result).c_str());
+    NUVDisplay("\t%s\n", record.GetLastError().c_str());
+    return rc::InstallFailed;
+}
 
+void CComponentManager::FinishInstall(const InstallPlan& plan)
+{
+    CDistribution* distribution = m_pDistribution;
     if (distribution) {
         if (EnvironmentPlatformRoot().empty())
             (void)distribution->DoR5Setup(false);
-        else if (needSetup)
-            (void)distribution->DoR5Setup(setupRemoved);
+        else if (plan.needSetup)
+            (void)distribution->DoR5Setup(plan.setupRemoved);
     }
-    if (m_BatchResult == rc::Success)
-        NUVDisplay("Install Successful\n");
-    else if (m_BatchResult == rc::InstallFailed)
-        PrintFailures("install", m_FailedComponents);
-    if (startServices)
+    ReportBatch("Install Successful\n", "install", rc::InstallFailed);
+    if (plan.startServices)
         m_BatchResult = ServicesStartResult(distribution, rc::InstallFailed, m_BatchResult);
+}
 
+void CComponentManager::RecordInstallation(const std::string& root)
+{
     if (WriteDownloadedState() != rc::Success) {
         Trace("SaveDownloadedComponentList Failed");
         m_BatchResult = rc::InstallFailed;
@@ -295,27 +331,53 @@ int CComponentManager::InstallComponents()
         (void)RemoveFile(InstalledStatePath());
         DestroyInstallationDirFile();
     }
-    NUVDisplay("Installation Finished\n");
-    if (!m_FailedComponents.empty())
-        m_BatchResult = rc::InstallFailed;
-    return m_BatchResult;
 }
 
 int CComponentManager::UninstallComponents()
 {
     CTraceScope scope("CComponentManager::UninstallComponents( void )");
-    m_bStop = false;
-    m_BatchResult = rc::Success;
-    m_FailedComponents.clear();
-    CDistribution* distribution = m_pDistribution;
-    const std::string root = distribution ? distribution->GetTessomRoot() : std::string();
-    const int installed = CountInstalled();
+    BeginBatch();
+    const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
     const int total = CountAction(*this, CComponent::ActionUninstall);
-    const bool everything = total >= installed;
+    const UninstallPlan plan = PrepareUninstall(total);
+    int counter = 0;
+    auto uninstall = [&](CComponentHolder&, CComponent& record) {
+        ++counter;
+        NUVDisplay("Uninstalling.... %.3d/%.3d:\t%s (v%s)\n", counter, total,
+                   record.GetName().c_str(), VersionText(&record).c_str());
+        int failure = rc::Success;
+        if (const int result = record.Uninstall(); result != rc::Success) {
+            NUVDisplay("\tUninstall failed for %s with %s\n", record.GetName().c_str(),
+                       CodeText(result).c_str());
+            Trace("Uninstalling %s failed %d", record.GetName().c_str(), result);
+            failure = rc::UninstallFailed;
+        }
+        (void)record.SetAction(CComponent::ActionNone);
+        return failure;
+    };
+    if (!RunBatch(HoldersBy(*this, &CComponent::GetDependants), CComponent::ActionUninstall,
+                  "NUV UNINSTALL - User cancelled uninstall - ERR_USER_CANCELLED", false,
+                  uninstall))
+        return m_BatchResult;
+    ReportBatch(nullptr, "uninstall", rc::UninstallFailed);
+    const bool nothingLeft = RecordUninstallation(root);
+    RestorePlatform(plan);
+    if (nothingLeft) {
+        NUVDisplay("Uninstallation Completed\nLog files");
+        NUVDisplay(" and other files created at run-time may still reside in %s\n", root.c_str());
+        DestroyInstallationDirFile();
+    }
+    if (!m_FailedComponents.empty())
+        m_BatchResult = rc::InstallFailed;
+    return m_BatchResult;
+}
 
-    bool needServices = false;
-    bool needSetup = false;
-    if (distribution && everything) {
+CComponentManager::UninstallPlan CComponentManager::PrepareUninstall(int total)
+{
+    CDistribution* distribution = m_pDistribution;
+    UninstallPlan plan;
+    plan.everything = total >= CountInstalled();
+    if (distribution && plan.everything) {
         if (distribution->HasSetup()) {
             const int stopped = distribution->StopServices();
             if (stopped != rc::Success)
@@ -327,43 +389,22 @@ int CComponentManager::UninstallComponents()
                 Trace("NUV UNINSTALL - DoR5Remove Failed %d", removed);
         }
     } else if (distribution) {
-        needServices = AnyMarked(*this, CComponent::ActionUninstall, NeedsServices);
-        needSetup = AnyMarked(*this, CComponent::ActionUninstall, NeedsSetup);
-        if (needServices)
+        plan.needServices = AnyMarked(*this, CComponent::ActionUninstall, NeedsServices);
+        plan.needSetup = AnyMarked(*this, CComponent::ActionUninstall, NeedsSetup);
+        if (plan.needServices)
             m_BatchResult = distribution->StopServices();
-        if (needSetup)
+        if (plan.needSetup)
             m_BatchResult = distribution->DoR5Remove(true);
         if (AnyMarked(*this, CComponent::ActionInstall, NeedsServices))
             m_bServicesStopped = true;
         if (AnyMarked(*this, CComponent::ActionInstall, NeedsSetup))
             m_bSetupRemoved = true;
     }
+    return plan;
+}
 
-    int counter = 0;
-    for (CComponentHolder* holder : HoldersBy(*this, &CComponent::GetDependants)) {
-        if (m_bStop) {
-            Trace("NUV UNINSTALL - User cancelled uninstall - ERR_USER_CANCELLED");
-            return m_BatchResult = rc::UserCancelled;
-        }
-        CComponent* record = holder->FindByAction(CComponent::ActionUninstall);
-        if (!record)
-            continue;
-        ++counter;
-        NUVDisplay("Uninstalling.... %.3d/%.3d:\t%s (v%s)\n", counter, total,
-                   record->GetName().c_str(), VersionText(record).c_str());
-        const int result = record->Uninstall();
-        if (result != rc::Success) {
-            NUVDisplay("\tUninstall failed for %s with %s\n", record->GetName().c_str(),
-                       CodeText(result).c_str());
-            Trace("Uninstalling %s failed %d", record->GetName().c_str(), result);
-            m_FailedComponents.push_back(record->GetName());
-            m_BatchResult = rc::UninstallFailed;
-        }
-        (void)record->SetAction(CComponent::ActionNone);
-    }
-    if (m_BatchResult == rc::UninstallFailed)
-        PrintFailures("uninstall", m_FailedComponents);
-
+bool CComponentManager::RecordUninstallation(const std::string& root)
+{
     if (WriteInstalledState() != rc::Success) {
         Trace("SaveInstalledComponentList Failed");
         m_BatchResult = rc::InstallFailed;
@@ -375,21 +416,20 @@ int CComponentManager::UninstallComponents()
         Trace("ClearEmptyFolders Failed");
         m_BatchResult = rc::InstallFailed;
     }
-    if (distribution && !everything && needSetup && !m_bSetupRemoved &&
-        distribution->DoR5Setup(true) != rc::Success) {
+    return nothingLeft;
+}
+
+void CComponentManager::RestorePlatform(const UninstallPlan& plan)
+{
+    CDistribution* distribution = m_pDistribution;
+    if (!distribution || plan.everything)
+        return;
+    if (plan.needSetup && !m_bSetupRemoved && distribution->DoR5Setup(true) != rc::Success) {
         Trace("DoR5Setup Failed");
         m_BatchResult = rc::InstallFailed;
     }
-    if (distribution && !everything && needServices && !m_bServicesStopped)
+    if (plan.needServices && !m_bServicesStopped)
         m_BatchResult = ServicesStartResult(distribution, rc::InstallFailed, m_BatchResult);
-    if (nothingLeft) {
-        NUVDisplay("Uninstallation Completed\nLog files");
-        NUVDisplay(" and other files created at run-time may still reside in %s\n", root.c_str());
-        DestroyInstallationDirFile();
-    }
-    if (!m_FailedComponents.empty())
-        m_BatchResult = rc::InstallFailed;
-    return m_BatchResult;
 }
 
 void CComponentManager::DestroyInstallationDirFile()

@@ -3,10 +3,10 @@
 #include "core/catalogue/cache.h"
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
-#include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/outputmodule.h"
+#include "core/base/resultcodes.h"
 #include "core/server/serverinterface.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 int CComponent::Download()
 {

@@ -4,14 +4,15 @@
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/distribution.h"
-#include "core/nuvfunctions.h"
+#include "core/base/outputmodule.h"
+#include "core/base/runstate.h"
 #include "core/operations/componentscriptparser.h"
 #include "core/operations/filesync.h"
-#include "core/operations/fileutils.h"
-#include "core/operations/processbox.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/processbox.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <sys/stat.h>
 
@@ -286,7 +287,7 @@ int CComponent::Install()
     if (!IsSinglePathSegment(m_Name))
         return InstallFailed(*this, rc::ComponentNameInvalid);
     if (!IsInCache(true)) {
-        if (CNUVFunctions::Instance()->IsOnline())
+        if (CRunState::Instance().m_bOnline)
             (void)Download();   // the second cache check decides
         else   // a name the catalogue left empty is shown as derived rather than blank
             NUVDisplay("Failed to find %s in the cache, working offline skipping download "

@@ -1,10 +1,10 @@
 #include "core/operations/componentscriptparser.h"
 
-#include "core/operations/fileutils.h"
-#include "core/operations/processbox.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/processbox.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 namespace {
 

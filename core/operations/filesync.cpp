@@ -1,9 +1,9 @@
 #include "core/operations/filesync.h"
 
-#include "core/operations/fileutils.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

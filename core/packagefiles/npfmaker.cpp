@@ -4,13 +4,14 @@
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
-#include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/operations/processbox.h"
+#include "core/catalogue/packagestore.h"
+#include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
+#include "core/base/processbox.h"
 #include "core/packagefiles/packagefilearchive.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 CNPFMaker::CNPFMaker(CComponentManager* manager, ArchiveDownloader download)
     : m_pComponentManager(manager), m_Download(std::move(download))
@@ -83,30 +84,33 @@ int CNPFMaker::MakeNPF()
     return IsRegularFile(name) ? rc::Success : rc::CannotCreateFile;
 }
 
-int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking)
+int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking, std::string* invalid)
 {
     CTraceScope scope("CNPFMaker::LoadNPF()");
     if (!IsRegularFile(path))
         return rc::FileDoesNotExist;
     const std::string converted = ToBackslashes(path);
     std::string name;
-    if (!PackageNameOfFile(converted, &name))
+    if (!PackageNameOfFile(converted, &name)) {
+        if (invalid)
+            *invalid = "its file name has no \".\", so it names no package";
         return rc::InvalidFile;
+    }
     const auto refuse = [blocking](const std::string& package) {
         if (blocking)
             *blocking = package;
         return rc::PackageNameAlreadyDefined;
     };
-    if (CNUVFunctions::Instance()->PackageExists(name))
+    if (CPackageStore::PackageExists(name))
         return refuse(name);
 
     std::vector<std::string> entries;
-    if (int result = CheckPackageFileEntries(converted, &entries); result != rc::Success)
+    if (int result = CheckPackageFileEntries(converted, &entries, invalid); result != rc::Success)
         return result;
     // A renamed file still unpacks into the folder of the alias it was exported under; that
     // folder must not be an existing package either.
     for (const std::string& folder : PackageFoldersOf(entries)) {
-        if (CNUVFunctions::Instance()->PackageExists(BaseName(folder))) {
+        if (CPackageStore::PackageExists(BaseName(folder))) {
             Trace("Refusing %s: it would overwrite the package %s", path.c_str(), folder.c_str());
             return refuse(BaseName(folder));
         }

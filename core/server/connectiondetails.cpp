@@ -1,9 +1,9 @@
 #include "core/server/connectiondetails.h"
 
-#include "core/filewriter.h"
-#include "core/nuvfunctions.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/outputmodule.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <QDataStream>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "core/server/curlmulti.h"
 
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 #include <QSocketNotifier>
 

@@ -1,6 +1,6 @@
 #include "core/server/ntlm.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "core/server/responseheader.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 namespace {
 

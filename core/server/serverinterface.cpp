@@ -1,11 +1,12 @@
 #include "core/server/serverinterface.h"
 
+#include "core/base/nuvversion.h"
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
 #include "core/server/curlmulti.h"
 #include "core/server/ntlm.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QEventLoop>
@@ -13,15 +14,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
 namespace {
-
-// The program version the proxy sees in the user-agent line.
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 0;
-constexpr int kVersionRevision = 21;
 
 std::string ComputerName()
 {
@@ -59,6 +57,24 @@ std::string FtpUrl(const std::string& server, const std::string& remotePath)
     return "ftp://" + server + "/" + Escape(remotePath, "/");
 }
 
+/// A line of curl's account with the log-in password replaced by Stars(password): the FTP
+/// "PASS" command and the "user:password@" part of the target a proxy request names.
+std::string MaskPassword(std::string text, const std::string& password)
+{
+    if (text.compare(0, 5, "PASS ") == 0)
+        return "PASS " + Stars(password);
+    const size_t scheme = text.find("ftp://");
+    if (scheme == std::string::npos)
+        return text;
+    const size_t start = scheme + 6;
+    const size_t end = text.find_first_of("/ \r\n", start);
+    const size_t at = text.rfind('@', end);
+    const size_t colon = text.find(':', start);
+    if (at != std::string::npos && at >= start && colon < at)
+        text.replace(colon + 1, at - colon - 1, Stars(password));
+    return text;
+}
+
 /// The first bytes of the archives a component can be: Windows and self-extracting
 /// programs, gzip, zip, Linux programs and scripts.
 bool HasArchiveSignature(const char* data, size_t length)
@@ -87,6 +103,7 @@ ServerInterface::ServerInterface(CConnectionDetails* details)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     m_HostName = ComputerName();
     NetTrace("HostName = %s", m_HostName.c_str());
+    m_InactivityTimer.setObjectName("inactivity");
     m_InactivityTimer.setSingleShot(true);
     connect(&m_InactivityTimer, &QTimer::timeout, this, &ServerInterface::SLOTWaitForTimeOut);
     connect(this, &ServerInterface::ChangeOfState, this, &ServerInterface::SLOTSetConnectedState);
@@ -127,6 +144,8 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
         return TRANSFER_FAILED;
     }
     m_LocalDir = localDir;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     if (remotePath.empty()) {
         m_DownloadComplete = true;
         return NO_FILE_NAME;
@@ -151,12 +170,19 @@ bool ServerInterface::PrepareTargetNames()
     return QFile::exists(QFile::decodeName(m_LocalPath.c_str()));
 }
 
+std::string ServerInterface::PartialPath(const std::string& localPath)
+{
+    return localPath + kPartialSuffix;
+}
+
 bool ServerInterface::OpenTargetFile()
 {
-    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(m_LocalPath.c_str()));
+    // The body streams into the partial name; only a complete file gets the real name, so an
+    // interrupted or killed transfer never leaves something that looks like the archive.
+    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(PartialPath(m_LocalPath).c_str()));
     if (m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Truncate))
         return true;
-    NetTrace("Cannot create %s - %s", m_LocalPath.c_str(),
+    NetTrace("Cannot create %s - %s", PartialPath(m_LocalPath).c_str(),
              m_TargetFile->errorString().toLatin1().constData());
     m_TargetFile.reset();
     return false;
@@ -170,6 +196,31 @@ void ServerInterface::DropTargetFile(bool removeFromDisk)
     if (removeFromDisk)
         m_TargetFile->remove();
     m_TargetFile.reset();
+}
+
+bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
+{
+    if (!m_TargetFile)
+        return true;
+    if (removeIfEmpty && m_TargetFile->size() == 0) {
+        DropTargetFile(true);
+        return true;
+    }
+    // On the disk before it takes the real name: after a power cut the name must not stand
+    // for an empty or short file.
+    const bool synced = m_TargetFile->flush() &&
+                        CSystemEnv::Instance().SyncFile(m_TargetFile->handle());
+    m_TargetFile->close();
+    const std::string partial = PartialPath(m_LocalPath);
+    if (synced && ::rename(partial.c_str(), m_LocalPath.c_str()) == 0) {
+        m_TargetFile.reset();
+        return true;
+    }
+    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(errno);
+    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    m_Error = true;
+    DropTargetFile(true);
+    return false;
 }
 
 void ServerInterface::CreateClient(std::unique_ptr<CCurlMulti>& client)
@@ -209,12 +260,13 @@ CURL* ServerInterface::NewEasy()
     if (IsNetTraceOn()) {
         // curl's own account of the exchange, for support: commands, replies, connections.
         curl_easy_setopt(m_Easy, CURLOPT_DEBUGFUNCTION, &ServerInterface::OnCurlDebug);
+        curl_easy_setopt(m_Easy, CURLOPT_DEBUGDATA, this);
         curl_easy_setopt(m_Easy, CURLOPT_VERBOSE, 1L);
     }
     return m_Easy;
 }
 
-int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t size, void*)
+int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t size, void* self)
 {
     static const char* const kPrefix[] = {"*", "<", ">"};
     if (type > CURLINFO_HEADER_OUT)
@@ -222,7 +274,9 @@ int ServerInterface::OnCurlDebug(CURL*, curl_infotype type, char* data, size_t s
     std::string text(data, size);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
-    NetTrace("curl %s %s", kPrefix[type], text.c_str());
+    // The trace is for support: the password stays out of curl's words.
+    const std::string& password = static_cast<ServerInterface*>(self)->Details().GetPassword();
+    NetTrace("curl %s %s", kPrefix[type], MaskPassword(text, password).c_str());
     return 0;
 }
 
@@ -241,7 +295,7 @@ int ServerInterface::GetFileFtp()
         }
         QFile::remove(QFile::decodeName(m_LocalPath.c_str()));
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to copy to - %s", m_LocalPath.c_str());
@@ -300,11 +354,13 @@ int ServerInterface::StartHttpGet()
         return NO_CONNECTION_DETAILS;
     }
     CreateHTTPInterface();
-    if (PrepareTargetNames()) {
+    // A memory download writes no file, so a local file of the same name is no obstacle (the
+    // connection test fetches the list into memory with the working folder as target).
+    if (PrepareTargetNames() && !m_ToMemory) {
         NetTrace("!!! FILE_ALREADY_EXISTS !!!");
         return FILE_ALREADY_EXISTS;
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
@@ -330,8 +386,7 @@ int ServerInterface::SendHttpRequest()
                                details.GetServer() + Escape(m_RemotePath, "/");
     std::vector<std::string> lines = {
         "host: " + details.GetServer(),
-        Format(64, "user-agent: Tessom-Install-Tool/%d.%d.%d", kVersionMajor, kVersionMinor,
-               kVersionRevision),
+        std::string("user-agent: Tessom-Install-Tool/") + kNUVVersion,
         "Accept: */*",
         "Cache-Control: no-cache",
     };
@@ -376,17 +431,26 @@ int ServerInterface::WaitForJobs(bool useLoginTimeout)
     m_AbortOperation = false;
     m_TimedOutOperation = false;
     m_Waiting = true;
-    const int seconds = useLoginTimeout ? CNUVOptions::Instance()->m_nLoginTimeout
-                                        : Details().GetTransferTimeout();
+    // The options file is edited by hand at times: a value too large for the millisecond
+    // count would switch the time-out off, so it is capped at the largest the settings offer.
+    const int seconds = std::clamp(useLoginTimeout ? CNUVOptions::Instance()->m_nLoginTimeout
+                                                   : Details().GetTransferTimeout(),
+                                   1, CConnectionDetails::kMaxTimeout);
     if (!m_DownloadComplete) {
         QEventLoop loop;
         m_Loop = &loop;
-        m_InactivityTimer.start(std::max(1, seconds) * 1000);
+        m_InactivityTimer.start(seconds * 1000);
         loop.exec();
         m_Loop = nullptr;
     }
     m_InactivityTimer.stop();
     m_Waiting = false;
+    if (!m_DownloadComplete && !m_TimedOutOperation && !m_AbortOperation) {
+        // The loop was ended from outside (the application quitting ends every loop): the
+        // transfer did not finish, so it is abandoned as an abort would.
+        NetTrace("Event loop ended before the transfer completed");
+        m_AbortOperation = true;
+    }
 
     int outcome = kFinished;
     if (m_AbortOperation) {
@@ -443,7 +507,7 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
         FailTransfer(result);
     } else if (m_TargetFile) {
         NetTrace("Finished get=%s", m_RemotePath.c_str());
-        DropTargetFile(m_TargetFile->size() == 0);
+        (void)CompleteTargetFile(true);
     }
     NetTrace("END Finished %d", m_RequestId);
     EndTransfer();
@@ -463,10 +527,13 @@ void ServerInterface::FinishHttp(CURLcode result)
         m_ErrorString = Format(256, "HTTP status %d %s", m_Header.StatusCode(),
                                m_Header.Reason().c_str());
         NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+        DescribeFailure(CURLE_OK);
         m_Error = true;
         DropTargetFile(true);
     } else {
-        DropTargetFile(false);
+        // A body refused for its missing signature stays as an empty file, for the unpacking
+        // to report.
+        (void)CompleteTargetFile(false);
     }
     EndTransfer();
     Complete("SLOTDoneHTTP");
@@ -476,8 +543,47 @@ void ServerInterface::FailTransfer(CURLcode result)
 {
     m_ErrorString = m_CurlError[0] ? m_CurlError : curl_easy_strerror(result);
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    DescribeFailure(result);
     m_Error = true;
     DropTargetFile(true);
+}
+
+void ServerInterface::DescribeFailure(CURLcode result)
+{
+    const bool proxy = m_Kind == Kind::HttpGet;
+    const int status = proxy ? m_Header.StatusCode() : 0;
+    if (status >= 300) {
+        // The header callback stopped the transfer: the proxy's answer says more than curl.
+        m_FailureReason = Format(256, "%s (HTTP %d %s)",
+                                 status == 407 ? "the proxy refused the log-in"
+                                               : "the proxy refused the request",
+                                 status, m_Header.Reason().c_str());
+        return;
+    }
+    const char* what = nullptr;
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        what = "the server's name does not resolve";
+        break;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        what = "the proxy's name does not resolve";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        what = proxy ? "the proxy refused the connection" : "connection refused";
+        break;
+    case CURLE_LOGIN_DENIED:
+        m_FailureReason = m_LastReply.empty()
+                              ? "log-in rejected (" + m_ErrorString + ")"
+                              : "log-in rejected, the server replied \"" + m_LastReply + "\"";
+        return;
+    case CURLE_OPERATION_TIMEDOUT:
+        what = "timed out";
+        break;
+    default:
+        what = "the transfer failed";
+        break;
+    }
+    m_FailureReason = std::string(what) + " (" + m_ErrorString + ")";
 }
 
 void ServerInterface::Complete(const char* why)
@@ -535,7 +641,9 @@ bool ServerInterface::TakeBody(const char* data, size_t length)
 bool ServerInterface::TakeHeaderLine(const std::string& line)
 {
     if (m_Kind != Kind::HttpGet) {
-        // FTP server replies: 230 is the successful log-in.
+        // FTP server replies: 230 is the successful log-in. The last one is kept for the
+        // user when the log-in is rejected.
+        m_LastReply = TrimSpaces(line.substr(0, line.find_first_of("\r\n")));
         if (line.compare(0, 3, "230") == 0 && !m_FtpLoggedIn) {
             m_FtpLoggedIn = true;
             NetTrace("STATE CHANGED - QFtp::LoggedIn, id = %d", m_RequestId);
@@ -684,9 +792,12 @@ int ServerInterface::TestConnection()
         return TRANSFER_FAILED;
     }
     m_DownloadComplete = false;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     int result = NO_CONNECTION_DETAILS;
     if (Details().GetUserName().empty() || Details().GetServer().empty()) {
         NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        m_FailureReason = "no user name or server is set";
         m_CanConnect = false;
     } else {
         result = Details().UsesProxy() ? TestConnectionHTTP() : TestConnectionFTP();
@@ -705,7 +816,7 @@ int ServerInterface::TestConnectionFTP()
     NetTrace("\t%d: connectToHost - (%s)", m_RequestId + 1, Details().GetServer().c_str());
     NetTrace("\t%d: login (%s:%s)", m_RequestId + 1, Details().GetUserName().c_str(),
              Details().GetPassword().c_str());
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_DisplayName.clear();
     m_DownloadComplete = false;
     if (!StartFtp("ftp://" + Details().GetServer() + "/", true)) {
@@ -732,6 +843,7 @@ bool ServerInterface::IsConnected() const
 void ServerInterface::Abort()
 {
     NetTrace("!!! Signal EXIT from event loop ( Abort ) !!!");
+    m_FailureReason = "cancelled";
     m_AbortOperation = true;
     if (m_Loop)
         m_Loop->quit();
@@ -773,6 +885,8 @@ void ServerInterface::SLOTWaitForTimeOut()
     NetTrace("SLOTWaitForTimeOut()");
     NetTrace("ClearPendingCommands");
     NetTrace("%s", m_Kind == Kind::HttpGet ? "HTTP Abort sent" : "FTP Abort sent");
+    m_FailureReason = Format(128, "timed out: no answer within %d seconds",
+                             m_InactivityTimer.interval() / 1000);
     m_TimedOutOperation = true;
     m_Error = true;
     if (m_Loop)

@@ -3,7 +3,7 @@
 // one package from the wizard to its removal, carried to an off-line folder as a portable
 // package file and brought up to date there with a delta package file.
 #include "core/server/connectiondetails.h"
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 #include "support/componentarchive.h"
 #include "support/ftpserver.h"
 #include "support/squidproxy.h"

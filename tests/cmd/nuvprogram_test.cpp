@@ -2,7 +2,7 @@
 
 #include "cmd/consoleinput.h"
 
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "support/testsupport.h"
 
 #include <cstdio>

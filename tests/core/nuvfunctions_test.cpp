@@ -1,8 +1,8 @@
 #include "core/nuvfunctions.h"
 
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"
 

@@ -1,7 +1,7 @@
 // The package store of the facade on real working folders, off-line.
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "portability/systemenv.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"

@@ -1,7 +1,10 @@
 // The sample installation server: scripts/make-sample-server lays it out with the real zip and
 // tar programs; the tree must hold what the tool will read and fetch from it.
-#include "core/catalogue/version.h"
-#include "core/textutil.h"
+#include "core/base/fileutils.h"
+#include "core/base/textutil.h"
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/componentmanager.h"
+#include "core/catalogue/distributionlist.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -29,108 +32,39 @@ struct Archive {
     std::string releaseNotes;  // below software/
 };
 
-/// What a distributions.txt gives, read as the tool reads it, with every line the tool would
-/// skip or misread reported as a problem.
-struct Distribution {
-    std::string platform;
-    std::string packageType;
-    std::vector<std::string> fileLists;  // below software/
-};
-using Distributions = std::map<std::string, Distribution>;
-
-std::string Clean(std::string line)
-{
-    line = TrimSpaces(line);
-    const size_t hash = line.find('#');
-    if (hash != std::string::npos)
-        line.erase(hash);
-    return CollapseSpaces(line);
-}
-
-void ReadDistributions(const std::string& path, const std::string& subPath, Distributions* list,
-                       std::vector<std::string>* problems)
-{
-    static const std::set<std::string> known = {"path", "filelist", "setup", "remove", "start",
-        "stop", "description", "packagetype", "platform", "local", "minclient"};
-    std::vector<std::string> lines;
-    if (!ReadLines(path, &lines)) {
-        problems->push_back(path + " unreadable");
-        return;
-    }
-    Distribution* section = nullptr;
-    for (const std::string& raw : lines) {
-        const std::string line = Clean(raw);
-        if (line.empty())
-            continue;
-        if (line[0] == '[') {
-            const size_t close = line.rfind(']');
-            section = &(*list)[line.substr(1, close == std::string::npos ? close : close - 1)];
-            continue;
-        }
-        const std::vector<std::string> fields = SplitFields(line, '=');
-        if (fields.size() != 2 || line.find(" =") != std::string::npos ||
-            line.find("= ") != std::string::npos) {
-            problems->push_back(path + ": misread line " + line);
-            continue;
-        }
-        const std::string key = ToLower(fields[0]);
-        if (known.count(key) == 0)
-            problems->push_back(path + ": unknown key " + key);
-        else if (section == nullptr && key != "minclient")
-            problems->push_back(path + ": key outside a section " + key);
-        else if (key == "filelist")
-            section->fileLists.push_back(subPath.empty() ? fields[1] : subPath + "/" + fields[1]);
-        else if (key == "packagetype")
-            section->packageType = "." + ToLower(fields[1]);
-        else if (key == "platform")
-            section->platform = ToLower(fields[1]);
-    }
-}
-
-/// Every archive (and its release notes) that the definition files of the distributions name.
-std::vector<Archive> ArchivesOf(const std::string& software, const Distributions& list,
-                                std::vector<std::string>* problems)
+/// Every archive (and its release notes) that the definition files of the distributions name,
+/// read by the tool's own readers: the distribution list, the definition reader and the
+/// archive-name rule of the component records.
+std::vector<Archive> ArchivesOf(const std::string& software, std::vector<std::string>* problems)
 {
     std::vector<Archive> archives;
-    for (const auto& [name, distribution] : list) {
-        if (distribution.packageType != ".zip" && distribution.packageType != ".tgz")
-            problems->push_back(name + ": package type " + distribution.packageType);
-        if (distribution.platform != "linux" && distribution.platform != "solaris")
-            problems->push_back(name + ": platform " + distribution.platform);
-        for (const std::string& fileList : distribution.fileLists) {
-            std::vector<std::string> lines;
-            if (!ReadLines(software + "/" + fileList, &lines)) {
+    const CDistributionList* list = CDistributionList::instance();
+    for (int i = 0; i < list->count(); ++i) {
+        CDistribution* distribution = list->getDistribution(i);
+        const std::string& name = distribution->GetName();
+        if (distribution->GetPackageType() != ".zip" && distribution->GetPackageType() != ".tgz")
+            problems->push_back(name + ": package type " + distribution->GetPackageType());
+        if (distribution->GetPlatform() != 2 && distribution->GetPlatform() != 3)
+            problems->push_back(name + ": platform " + std::to_string(distribution->GetPlatform()));
+        for (const auto& [file, subPath] : distribution->GetFileLists()) {
+            const std::string fileList = subPath.empty() ? file : subPath + "/" + file;
+            std::string text;
+            if (!ReadFileBytes(software + "/" + fileList, &text)) {
                 problems->push_back(name + ": missing file list " + fileList);
                 continue;
             }
             const std::string folder = DirName(fileList);
-            std::string component, version, package, notes;
-            auto flush = [&]() {
-                if (component.empty())
-                    return;
-                const std::string& ext = distribution.packageType;
-                std::string file = package.empty()
-                    ? component + "-" + CVersion(version).ToString() + ext
-                    : (package.find(ext) == std::string::npos ? package + ext : package);
-                archives.push_back({component, JoinPath(folder, file), JoinPath(folder, notes)});
-            };
-            for (const std::string& raw : lines) {
-                const std::string line = TrimSpaces(raw);
-                std::string key, value;
-                if (!line.empty() && line[0] == '[') {
-                    flush();
-                    component = line.substr(1, line.find(']') - 1);
-                    version = package = notes = "";
-                } else if (SplitKeyValue(line, &key, &value)) {
-                    if (key == "version")
-                        version = value;
-                    else if (key == "package")
-                        package = value;
-                    else if (key == "releasenotes")
-                        notes = value;
+            CComponentManager manager(distribution);
+            if (manager.ReadPDF(text, folder + "/", distribution->GetPackageType()) != 0)
+                problems->push_back(name + ": unreadable file list " + fileList);
+            for (int h = 0; h < manager.HolderCount(); ++h) {
+                const CComponentHolder* holder = manager.GetHolder(h);
+                for (int v = 0; v < holder->Count(); ++v) {
+                    const CComponent* record = holder->GetByIndex(v);
+                    archives.push_back({record->GetName(), JoinPath(folder, record->ArchiveName()),
+                                        JoinPath(folder, record->GetReleaseNotes())});
                 }
             }
-            flush();
         }
     }
     return archives;
@@ -139,14 +73,20 @@ std::vector<Archive> ArchivesOf(const std::string& software, const Distributions
 std::vector<Archive> ReadServer(const std::string& root, std::vector<std::string>* problems)
 {
     const std::string software = root + "/software";
-    Distributions list;
-    ReadDistributions(software + "/distributions.txt", "", &list, problems);
-    QDirIterator users(QString::fromStdString(software + "/users"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (users.hasNext()) {
-        const std::string user = users.next().toStdString();
-        ReadDistributions(user + "/distributions.txt", "users/" + BaseName(user), &list, problems);
-    }
-    return ArchivesOf(software, list, problems);
+    CDistributionList::destroy();
+    CDistributionList* list = CDistributionList::instance();
+    auto read = [&](const std::string& path, const std::string& subPath) {
+        std::string text;
+        if (!ReadFileBytes(path, &text))
+            problems->push_back(path + " unreadable");
+        (void)list->addDistributions(text, subPath, true);   // always 0
+    };
+    read(software + "/distributions.txt", "");
+    for (const std::string& user : ListSubFolders(software + "/users"))
+        read(software + "/users/" + user + "/distributions.txt", "users/" + user);
+    std::vector<Archive> archives = ArchivesOf(software, problems);
+    CDistributionList::destroy();
+    return archives;
 }
 
 std::set<std::string> PathsOf(const std::vector<Archive>& archives)

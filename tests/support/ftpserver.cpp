@@ -1,6 +1,6 @@
 #include "support/ftpserver.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "support/scriptedpeer.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <netinet/in.h>
 #include <poll.h>

@@ -1,6 +1,6 @@
 #include "core/catalogue/componentholder.h"
 
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "core/catalogue/distributionlist.h"
 #include "core/catalogue/packagedetails.h"
 #include "core/nuvfunctions.h"
-#include "core/trace.h"
+#include "core/base/trace.h"
 #include "support/testsupport.h"
 
 #include <random>

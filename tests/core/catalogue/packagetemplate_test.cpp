@@ -3,7 +3,7 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"
 
@@ -164,7 +164,7 @@ TEST_F(TemplateTest, ApplyingCapsListedComponentsAndExcludesTheRest)
     CPackageTemplate unknown(std::string(), false);
     unknown.SetText("<DISTRIBUTION>\nALIAS=fresh\nDISTRIB=Gone\n");
     ASSERT_TRUE(unknown.ReadTemplate());
-    EXPECT_FALSE(unknown.CreatePackageFromTemplate(std::string()));
+    EXPECT_FALSE(CNUVFunctions::Instance()->CreatePackageFromTemplate(unknown, std::string()));
     EXPECT_EQ(CPackageTemplate::DistributionNotListed, unknown.GetErrorState());
     EXPECT_FALSE(Exists(Path("packages/fresh")));
 }
@@ -174,12 +174,12 @@ TEST_F(TemplateTest, CreatingFromATemplateMakesANamedPackage)
     CPackageTemplate ptf(std::string(), false);
     ptf.SetText("<DISTRIBUTION>\nALIAS=made\nDISTRIB=Dist\nTESSOM_ROOT=/opt/made\nPACKAGE_TAG=t\n");
     ASSERT_TRUE(ptf.ReadTemplate());
-    ASSERT_TRUE(ptf.CreatePackageFromTemplate("renamed"));
+    ASSERT_TRUE(CNUVFunctions::Instance()->CreatePackageFromTemplate(ptf, "renamed"));
     EXPECT_EQ("Dist\n/opt/made\nr5install\n\nup.sh\ndown.sh\n.zip\n2\nt\n",
               ReadFile(Path("packages/renamed/package.dat")));
-    EXPECT_FALSE(ptf.CreatePackageFromTemplate("renamed"));
+    EXPECT_FALSE(CNUVFunctions::Instance()->CreatePackageFromTemplate(ptf, "renamed"));
     EXPECT_EQ(CPackageTemplate::PackageAlreadyExists, ptf.GetErrorState());
-    EXPECT_FALSE(ptf.CreatePackageFromTemplate("../x"));
+    EXPECT_FALSE(CNUVFunctions::Instance()->CreatePackageFromTemplate(ptf, "../x"));
     EXPECT_EQ(CPackageTemplate::CreatingPackageFailed, ptf.GetErrorState());
     EXPECT_FALSE(Exists(Path("x")));
 }

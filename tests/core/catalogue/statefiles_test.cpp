@@ -2,7 +2,7 @@
 
 #include "core/catalogue/distribution.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "support/testsupport.h"
 
 #include <QDir>

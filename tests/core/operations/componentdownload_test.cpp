@@ -3,7 +3,7 @@
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "support/componentarchive.h"
 #include "support/coreapp.h"

@@ -1,8 +1,8 @@
 #include "core/catalogue/component.h"
 
 #include "core/catalogue/componentholder.h"
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 #include "support/componentarchive.h"
 #include "support/testsupport.h"
 

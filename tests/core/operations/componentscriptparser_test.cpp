@@ -1,7 +1,7 @@
 #include "core/operations/componentscriptparser.h"
 
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"
 

@@ -1,8 +1,8 @@
 #include "core/operations/filesync.h"
 
-#include "core/operations/fileutils.h"
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 #include "support/testsupport.h"
 
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "core/catalogue/distribution.h"
 
 #include "core/catalogue/componentholder.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "support/componentarchive.h"
 #include "support/testsupport.h"
 

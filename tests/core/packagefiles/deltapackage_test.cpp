@@ -1,7 +1,7 @@
 #include "core/packagefiles/deltapackage.h"
 
 #include "core/catalogue/componentholder.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/packagefiles/packagefixture.h"
 
 using namespace packagefixture;

@@ -2,7 +2,7 @@
 
 #include "core/catalogue/componentholder.h"
 #include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "core/packagefiles/packagefixture.h"
 
 using namespace packagefixture;

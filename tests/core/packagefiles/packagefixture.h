@@ -6,7 +6,7 @@
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
-#include "core/operations/fileutils.h"
+#include "core/base/fileutils.h"
 #include "core/packagefiles/archivedownloader.h"
 #include "support/testsupport.h"
 

@@ -2,13 +2,18 @@
 
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
+#include "core/base/trace.h"
 #include "support/coreapp.h"
 #include "support/ftpserver.h"
 #include "support/scriptedpeer.h"
 #include "support/squidproxy.h"
 #include "support/testsupport.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <climits>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -20,6 +25,27 @@ using testsupport::CFtpServer;
 using testsupport::Exists;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
+
+/// A listening socket that accepts connections (the kernel does) but never greets; closed
+/// with the object. Address() is "127.0.0.1:port".
+struct SilentServer {
+    SilentServer()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(fd, 4) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(fd); }
+    std::string Address() const { return "127.0.0.1:" + std::to_string(port); }
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int port = 0;
+};
 
 std::string ArchiveBytes(size_t size)
 {
@@ -214,6 +240,41 @@ TEST_F(ServerInterfaceTest, AbortEndsTheWaitAndRemovesThePartialFile)
     EXPECT_FALSE(Exists(Path("slow.zip")));
 }
 
+// The graphical program quits its application on close, which ends every running loop.
+TEST_F(ServerInterfaceTest, ApplicationQuitDuringATransferAbortsIt)
+{
+    ServerInterface engine(&m_Details);
+    QObject::connect(&engine, &ServerInterface::ProgressReport, [](QString, int done, int, float) {
+        if (done > 0)
+            QCoreApplication::quit();
+    });
+    int result = -1;
+    QTimer::singleShot(0, [&] {
+        result = engine.GetFile("/software/slow.zip", Path(), false);
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::exec();
+    EXPECT_EQ(ServerInterface::ABORTED, result);
+    EXPECT_FALSE(Exists(Path("slow.zip")));
+}
+
+TEST_F(ServerInterfaceTest, NetworkTraceKeepsThePasswordOutOfCurlsAccount)
+{
+    NetTraceOn(true);
+    {
+        ServerInterface engine(&m_Details);
+        EXPECT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    }   // the engine's end closes the trace file
+    NetTraceOn(false);
+    const std::string log = ReadFile(Path("FTPLog.txt"));
+    const std::string password = CFtpServer::kPassword;
+    EXPECT_NE(std::string::npos, log.find("curl > PASS " + std::string(password.size(), '*')));
+    // Only the engine's own log-in line names it, in its usual form.
+    const size_t line = log.find("user = tester password = " + password + "\n");
+    EXPECT_NE(std::string::npos, line);
+    EXPECT_EQ(log.find(password), log.rfind(password));
+}
+
 TEST_F(ServerInterfaceTest, ConnectionTestLogsInAndCloses)
 {
     ServerInterface engine(&m_Details);
@@ -238,22 +299,45 @@ TEST_F(ServerInterfaceTest, ConnectionTestAgainstAClosedPortFails)
 
 TEST_F(ServerInterfaceTest, ConnectionTestAgainstASilentServerTimesOut)
 {
-    // Accepts connections (the kernel does) but never greets.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(0, ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
-    ASSERT_EQ(0, ::listen(fd, 4));
-    ASSERT_EQ(0, ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length));
-    m_Details.SetServer("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    SilentServer silent;
+    ASSERT_NE(0, silent.port);
+    m_Details.SetServer(silent.Address());
     CNUVOptions::Instance()->m_nLoginTimeout = 1;
 
     ServerInterface engine(&m_Details);
     EXPECT_EQ(ServerInterface::TRANSFER_FAILED, engine.TestConnection());
     EXPECT_FALSE(engine.IsConnected());
-    ::close(fd);
+}
+
+// A hand-edited time-out too large for the millisecond count must not switch the time-out
+// off: a silent server would then hold the caller for ever.
+TEST_F(ServerInterfaceTest, HugeTimeOutsAreCappedNotSwitchedOff)
+{
+    SilentServer silent;
+    ASSERT_NE(0, silent.port);
+    m_Details.SetServer(silent.Address());
+    const std::pair<const char*, bool> cases[] = {{"log-in", true}, {"transfer", false}};
+    for (const auto& [name, login] : cases) {
+        SCOPED_TRACE(name);
+        if (login)
+            CNUVOptions::Instance()->ParseText("LOGINTIMEOUT=4294967\n");
+        else
+            m_Details.SetTransferTimeout(INT_MAX / 100);
+        ServerInterface engine(&m_Details);
+        bool active = false;
+        int interval = 0;
+        QTimer::singleShot(300, [&] {
+            const QTimer* timer = engine.findChild<QTimer*>("inactivity");
+            active = timer && timer->isActive();
+            interval = timer ? timer->interval() : 0;
+            engine.Abort();
+        });
+        const int result = login ? engine.TestConnection()
+                                 : engine.GetFile("/software/comp.zip", Path(), false);
+        EXPECT_EQ(ServerInterface::ABORTED, result);
+        EXPECT_TRUE(active);
+        EXPECT_EQ(CConnectionDetails::kMaxTimeout * 1000, interval);
+    }
 }
 
 TEST_F(ServerInterfaceTest, CallFromInsideAWaitIsRefused)

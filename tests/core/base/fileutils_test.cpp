@@ -1,6 +1,6 @@
-#include "core/operations/fileutils.h"
+#include "core/base/fileutils.h"
 
-#include "core/resultcodes.h"
+#include "core/base/resultcodes.h"
 #include "portability/systemenv.h"
 #include "support/testsupport.h"
 

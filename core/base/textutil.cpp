@@ -1,4 +1,4 @@
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <algorithm>
 #include <cctype>
@@ -176,6 +176,8 @@ std::string Format(size_t bufferSize, const char* format, ...)
     va_end(args);
     return text;
 }
+
+std::string Stars(const std::string& secret) { return std::string(secret.size(), '*'); }
 
 long long ParseDecimal(const std::string& text)
 {

@@ -1,13 +1,16 @@
-#include "core/trace.h"
+#include "core/base/trace.h"
 
-#include "core/textutil.h"
+#include "core/base/textutil.h"
 
 #include <QTime>
 
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +40,23 @@ std::string TimeStamp()
     return Format(32, "%02d:%02d:%02d.%d", now.hour(), now.minute(), now.second(), now.msec());
 }
 
+// The traces carry log-in details: only the owner may read them (a file left open to all by
+// an earlier version is tightened too), and a link planted under their name is refused
+// rather than followed.
+FILE* OpenTraceFile(const char* name, bool truncate)
+{
+    const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW |
+                                    (truncate ? O_TRUNC : O_APPEND),
+                          0600);
+    if (fd < 0)
+        return nullptr;
+    (void)::fchmod(fd, 0600);
+    FILE* file = ::fdopen(fd, truncate ? "w" : "a");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
 void WriteLine(FILE* file, const std::string& message)
 {
     std::fprintf(file, "[%s]:%s\n", TimeStamp().c_str(), message.c_str());
@@ -49,7 +69,7 @@ void WriteDebugLine(const std::string& message)
     std::lock_guard<std::mutex> lock(state.mutex);
     if (!state.debugOn)
         return;
-    FILE* file = std::fopen(kDebugTraceFile, "a");
+    FILE* file = OpenTraceFile(kDebugTraceFile, false);
     if (!file)
         return;
     WriteLine(file, message);
@@ -75,7 +95,7 @@ void NetTrace(const char* format, ...)
     if (!state.netOn)
         return;
     if (!state.netFile)
-        state.netFile = std::fopen(kNetTraceFile, "w");
+        state.netFile = OpenTraceFile(kNetTraceFile, true);
     if (!state.netFile)
         return;
     va_list args;
@@ -116,7 +136,7 @@ void DebugTraceReset()
     std::lock_guard<std::mutex> lock(State().mutex);
     if (!State().debugOn)
         return;
-    if (FILE* file = std::fopen(kDebugTraceFile, "w"))
+    if (FILE* file = OpenTraceFile(kDebugTraceFile, true))
         std::fclose(file);
 }
 

@@ -1,7 +1,7 @@
-#include "core/operations/processbox.h"
+#include "core/base/processbox.h"
 
-#include "core/resultcodes.h"
-#include "core/trace.h"
+#include "core/base/resultcodes.h"
+#include "core/base/trace.h"
 #include "support/coreapp.h"
 #include "support/testsupport.h"
 
@@ -152,18 +152,27 @@ TEST_F(ProcessBoxTest, RunsAScriptWithoutExecuteBitThroughTheShell)
     EXPECT_EQ("1 x y\n", ReadFile(Path("ran.txt")));
 }
 
-TEST_F(ProcessBoxTest, FindsBareNamesInTheZipFolderFirst)
+// The "zip" folder holds the tool's own copies of zip and unzip; any other program found
+// there would be a stray file taking the place of the system's.
+TEST_F(ProcessBoxTest, FindsOnlyZipAndUnzipInTheZipFolder)
 {
-    WriteFile(Path("zip/sh"), "#!/bin/sh\necho zip-folder > which.txt\n");
-    ASSERT_EQ(0, ::chmod(Path("zip/sh").c_str(), 0755));
-    EXPECT_EQ(Path("zip/sh"), CProcessBox::FindProgram("sh"));
-    CProcessBox box(Path(), "sh", false);
+    for (const char* name : {"zip", "unzip", "sh"}) {
+        WriteFile(Path(std::string("zip/") + name), "#!/bin/sh\necho zip-folder > which.txt\n");
+        ASSERT_EQ(0, ::chmod(Path(std::string("zip/") + name).c_str(), 0755));
+    }
+    EXPECT_EQ(Path("zip/zip"), CProcessBox::FindProgram("zip"));
+    EXPECT_EQ(Path("zip/unzip"), CProcessBox::FindProgram("unzip"));
+    CProcessBox box(Path(), "unzip", false);
     EXPECT_EQ(rc::Success, box.Start(true));
     EXPECT_EQ("zip-folder\n", ReadFile(Path("which.txt")));
 
-    const std::string onPath = CProcessBox::FindProgram("cat");
-    ASSERT_GE(onPath.size(), 4u);
-    EXPECT_EQ("/cat", onPath.substr(onPath.size() - 4));
+    for (const char* name : {"sh", "cat"}) {
+        SCOPED_TRACE(name);
+        const std::string onPath = CProcessBox::FindProgram(name);
+        ASSERT_GE(onPath.size(), 4u);
+        EXPECT_NE(Path("zip"), onPath.substr(0, Path("zip").size()));
+        EXPECT_EQ(std::string("/") + name, onPath.substr(onPath.rfind('/')));
+    }
     EXPECT_EQ("", CProcessBox::FindProgram("no-such-program-anywhere"));
 }
 

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-
 #include <cstdarg>
 #include <string>
 
@@ -20,15 +17,10 @@ protected:
     virtual void DisplayText(const std::string& text) = 0;
 };
 
-/// Console module: writes every message to standard output.
-class NUVCMDOutputModule : public QObject, public NUVOutputModule {
-    Q_OBJECT
-public:
-    using QObject::QObject;
+/// Registers the program's output module (owned by the program); nullptr detaches it.
+void SetOutputModule(NUVOutputModule* module);
+/// The registered module, nullptr when none.
+NUVOutputModule* GetOutputModule();
 
-Q_SIGNALS:
-    void DisplayTextReady(QString text);   // not connected by the console program
-
-protected:
-    void DisplayText(const std::string& text) override;
-};
+/// Prints a message to the user through the registered output module (nothing when none).
+void NUVDisplay(const char* format, ...) __attribute__((format(printf, 1, 2)));

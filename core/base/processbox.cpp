@@ -1,11 +1,10 @@
-#include "core/operations/processbox.h"
+#include "core/base/processbox.h"
 
-#include "core/nuvfunctions.h"
-#include "core/operations/fileutils.h"
-#include "core/outputmodule.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -89,8 +88,12 @@ std::string CProcessBox::FindProgram(const std::string& name)
     if (name.empty() || name.find('/') != std::string::npos)
         return std::string();
     const std::string workingDir = WorkingDirectory();
-    for (const std::string& candidate :
-         {JoinPath(JoinPath(workingDir, "zip"), name), JoinPath(workingDir, name)}) {
+    // The "zip" folder holds the tool's own zip and unzip; nothing else is taken from it.
+    std::vector<std::string> candidates;
+    if (name == "zip" || name == "unzip")
+        candidates.push_back(JoinPath(JoinPath(workingDir, "zip"), name));
+    candidates.push_back(JoinPath(workingDir, name));
+    for (const std::string& candidate : candidates) {
         if (IsExecutableFile(candidate))
             return candidate;
     }
@@ -226,7 +229,7 @@ void CProcessBox::SLOTReadSTDOutput()
         m_pCapture->append(data.constData(), size_t(data.size()));
     if (!m_EchoOutput)
         return;
-    NUVOutputModule* module = CNUVFunctions::Instance()->GetOutputModule();
+    NUVOutputModule* module = GetOutputModule();
     if (!module)
         return;
     const std::string text(data.constData(), qstrnlen(data.constData(), uint(data.size())));

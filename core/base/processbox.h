@@ -37,9 +37,9 @@ public:
     /// 109 non-zero exit code or the child died from a signal.
     int Start(bool wait = true);
 
-    /// A bare program name as the runner finds it: the "zip" folder below the working
-    /// directory first, then the working directory, then PATH; empty when none has an
-    /// executable of that name.
+    /// A bare program name as the runner finds it: for "zip" and "unzip" the "zip" folder
+    /// below the working directory first; then the working directory, then PATH; empty when
+    /// none has an executable of that name.
     static std::string FindProgram(const std::string& name);
 
 public Q_SLOTS:

@@ -1,5 +1,5 @@
-#include "core/nuvresult.h"
-#include "core/textutil.h"
+#include "core/base/nuvresult.h"
+#include "core/base/textutil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,11 @@
-#include "core/trace.h"
+#include "core/base/trace.h"
 
 #include "core/nuvfunctions.h"
 #include "support/testsupport.h"
 
 #include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -109,6 +111,43 @@ TEST_F(TraceTest, NetworkTraceTruncatesItsFileOnceOnItsFirstLine)
     EXPECT_EQ("first 1", MessageOf(text.substr(0, feed)));
     EXPECT_EQ(std::string(1023, 'n') + "\n", text.substr(text.find("]:", feed) + 2));
     EXPECT_FALSE(Exists(Path("NUVdebugtrace.txt")));
+}
+
+// The traces hold log-in details: only the owner may read them, and a link planted under
+// their name must not redirect the writing.
+TEST_F(TraceTest, TraceFilesAreOwnerOnlyAndNeverWrittenThroughALink)
+{
+    struct Case {
+        const char* file;
+        void (*write)();
+    };
+    const Case cases[] = {
+        {"NUVdebugtrace.txt", [] { DebugTraceOn(); DebugTraceReset(); Trace("line"); }},
+        {"FTPLog.txt", [] { NetTraceOn(true); NetTrace("line"); }},
+    };
+    const auto modeOf = [](const std::string& path) {
+        struct stat st;
+        return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = Path(c.file);
+        c.write();
+        Reset();
+        EXPECT_EQ(0600u, modeOf(path));
+        ASSERT_EQ(0, ::chmod(path.c_str(), 0644));   // left by an earlier version
+        c.write();
+        Reset();
+        EXPECT_EQ(0600u, modeOf(path));
+
+        ASSERT_EQ(0, ::unlink(path.c_str()));
+        WriteFile(Path("elsewhere.txt"), "keep");
+        ASSERT_EQ(0, ::symlink(Path("elsewhere.txt").c_str(), path.c_str()));
+        c.write();
+        Reset();
+        EXPECT_EQ("keep", ReadFile(Path("elsewhere.txt")));
+        ASSERT_EQ(0, ::unlink(path.c_str()));
+    }
 }
 
 TEST_F(TraceTest, DisplayCutsMessagesToTheModulesBuffer)

@@ -42,6 +42,8 @@ bool IsSinglePathSegment(const std::string& name);
 /// bufferSize - 1 characters, as the fixed buffers of the trace and output modules are.
 std::string FormatV(size_t bufferSize, const char* format, va_list args);
 std::string Format(size_t bufferSize, const char* format, ...) __attribute__((format(printf, 2, 3)));
+/// One "*" per character of secret: how a password is shown wherever it would appear.
+std::string Stars(const std::string& secret);
 /// Decimal value as C's atoi: leading blanks, optional sign, digits up to the first other byte.
 long long ParseDecimal(const std::string& text);
 

@@ -1,8 +1,11 @@
-#include "core/filewriter.h"
+#include "core/base/filewriter.h"
 
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/fileutils.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
+#include "portability/systemenv.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -21,13 +24,26 @@ mode_t TargetMode(const std::string& path, int mode)
     return 0644;
 }
 
+constexpr size_t kTemporarySuffix = 7;   // "." and the six characters mkstemp fills in
+
+/// The file name a temporary of WriteFileAtomically stands in for; empty for other names.
+std::string TemporaryTarget(const std::string& name)
+{
+    if (name.size() <= kTemporarySuffix || name[name.size() - kTemporarySuffix] != '.')
+        return std::string();
+    for (size_t i = name.size() - kTemporarySuffix + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return std::string();
+    return name.substr(0, name.size() - kTemporarySuffix);
+}
+
 void SyncFolder(const std::string& path)
 {
     const std::string folder = DirName(path);
     const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
-    (void)::fsync(fd);   // best effort: the rename itself already happened
+    (void)CSystemEnv::Instance().SyncFile(fd);   // best effort: the rename already happened
     ::close(fd);
 }
 
@@ -42,8 +58,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, in
               std::strerror(errno));
         return false;
     }
+    // The content must be on the disk before the rename makes it the file: renamed first, a
+    // power cut could leave an empty file in place of the old one.
     const bool written = WriteAllBytes(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
-                         ::fsync(fd) == 0;
+                         CSystemEnv::Instance().SyncFile(fd);
     const int writeErrno = errno;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
@@ -68,4 +86,23 @@ bool WriteAllBytes(int fd, const std::string& content)
         done += size_t(n);
     }
     return true;
+}
+
+int RemoveStaleTemporaries(const std::string& folder,
+                           const std::function<bool(const std::string& target)>& ownFile)
+{
+    int removed = 0;
+    for (const std::string& name : ListEntries(folder)) {
+        const std::string target = TemporaryTarget(name);
+        const std::string path = JoinPath(folder, name);
+        struct stat st;
+        if (target.empty() || !ownFile(target) || ::lstat(path.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (::unlink(path.c_str()) == 0) {
+            Trace("Removed %s, left by an interrupted write", path.c_str());
+            ++removed;
+        }
+    }
+    return removed;
 }

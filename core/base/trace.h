@@ -5,7 +5,8 @@
 // Two diagnostic traces, both off at start. The debug trace ("NUVdebugtrace.txt") is opened
 // per line under a process-wide mutex; the network trace ("FTPLog.txt") is truncated on its
 // first line and kept open. Lines are "[hh:mm:ss.z]:message" with messages cut to 1023 bytes.
-// Both files are relative to the working directory.
+// Both files are relative to the working directory, readable by the owner only (they may
+// hold log-in details) and never opened through a symbolic link.
 
 void Trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void NetTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,10 +1,10 @@
-#include "core/operations/fileutils.h"
+#include "core/base/fileutils.h"
 
-#include "core/filewriter.h"
-#include "core/nuvfunctions.h"
-#include "core/resultcodes.h"
-#include "core/textutil.h"
-#include "core/trace.h"
+#include "core/base/filewriter.h"
+#include "core/base/outputmodule.h"
+#include "core/base/resultcodes.h"
+#include "core/base/textutil.h"
+#include "core/base/trace.h"
 #include "portability/systemenv.h"
 
 #include <QCoreApplication>
@@ -34,8 +34,8 @@ void ProcessPendingEvents()
         QCoreApplication::processEvents();
 }
 
-// The entries of a folder other than "." and "..", hidden ones included, sorted by name so
-// that every walk is repeatable. Empty when the folder cannot be read.
+}  // namespace
+
 std::vector<std::string> ListEntries(const std::string& folder)
 {
     std::vector<std::string> entries;
@@ -51,6 +51,17 @@ std::vector<std::string> ListEntries(const std::string& folder)
     std::sort(entries.begin(), entries.end());
     return entries;
 }
+
+std::vector<std::string> ListSubFolders(const std::string& folder)
+{
+    std::vector<std::string> folders;
+    for (const std::string& name : ListEntries(folder))
+        if (IsFolder(JoinPath(folder, name)))
+            folders.push_back(name);
+    return folders;
+}
+
+namespace {
 
 std::vector<std::string> ListRealSubFolders(const std::string& folder)
 {
@@ -544,4 +555,77 @@ bool IsLink(const std::string& path)
 {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
+
+bool CanCreateFile(const std::string& path, int* error)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    ::close(fd);
+    if (const int removed = RemoveFile(path); removed != rc::Success)
+        Trace("Failed to remove %s: %d", path.c_str(), removed);
+    return true;
+}
+
+namespace {
+
+std::string WithoutTrailingSlashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+/// The highest folder on the way to path that does not exist yet; empty when path exists.
+std::string TopMissingFolder(const std::string& path)
+{
+    std::string missing;
+    for (std::string level = path; !level.empty() && !EntryExists(level); level = DirName(level))
+        missing = level;
+    return missing;
+}
+
+/// Removes path and its parents up to and including top, stopping at the first that is not
+/// empty. Only folders the caller created are passed in.
+void RemoveCreatedFolders(const std::string& path, const std::string& top)
+{
+    if (top.empty())
+        return;
+    for (std::string level = path; !level.empty(); level = DirName(level)) {
+        if (RemoveEmptyDir(level) != rc::Success || level == top)
+            return;
+    }
+}
+
+}  // namespace
+
+int TestRootPermissions(const std::string& root)
+{
+    CTraceScope scope("CNUVFunctions::TestTessomRootPermissions()");
+    if (root.empty())
+        return rc::RootEmpty;
+    const std::string folder = WithoutTrailingSlashes(ToNativeSeparators(root));
+    const std::string created = TopMissingFolder(folder);
+    const int made = MakeDirPath(folder);
+    if (made != rc::Success && made != rc::DirectoryAlreadyExists) {
+        Trace("Failed to create directory $TESSOM_ROOT %d", made);
+        return made;
+    }
+    int error = 0;
+    const bool writable = CanCreateFile(JoinPath(folder, "temp.txt"), &error);
+    // Only folders this test made are removed: an empty root prepared by an administrator
+    // keeps its owner and modes.
+    RemoveCreatedFolders(folder, created);
+    if (writable)
+        return rc::Success;
+    if (IsPermissionError(error))
+        Trace("Failed to create file in $TESSOM_ROOT Permission error %d", error);
+    else
+        Trace("Failed to create file in $TESSOM_ROOT other error %d", error);
+    return rc::RootNotWritable;
 }

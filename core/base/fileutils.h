@@ -18,6 +18,12 @@ bool LeavesFolder(const std::string& entry);
 /// The process's current directory (through CSystemEnv).
 std::string WorkingDirectory();
 
+/// The entries of a folder other than "." and "..", hidden ones included, sorted by name
+/// (byte order) so that every walk is repeatable. Empty when the folder cannot be read.
+std::vector<std::string> ListEntries(const std::string& folder);
+/// The entries of folder that are folders or links to folders, sorted as ListEntries.
+std::vector<std::string> ListSubFolders(const std::string& folder);
+
 /// 0; 85 missing; 36 removal failed.
 int RemoveFile(const std::string& path);
 /// 0; 37 removal failed; 58 not empty; 59 missing.
@@ -69,3 +75,13 @@ bool EntryExists(const std::string& path);
 bool IsLink(const std::string& path);
 /// The absolute path with every link resolved; empty when path does not exist.
 std::string RealPath(const std::string& path);
+
+/// errno values that mean the caller lacks the rights.
+bool IsPermissionError(int error);
+/// Creates path for writing, closes it and removes it again. False with errno in *error when it
+/// cannot be created.
+bool CanCreateFile(const std::string& path, int* error);
+/// Checks that files can be created in an installation root, making it when missing.
+/// 0; 120 no root; 119 no file could be created; the folder-creation code. A root that had
+/// to be created for the test is removed again when empty.
+int TestRootPermissions(const std::string& root);

@@ -1,0 +1,7 @@
+#include "core/base/runstate.h"
+
+CRunState& CRunState::Instance()
+{
+    static CRunState state;
+    return state;
+}
