@@ -52,7 +52,8 @@ int main(int argc, char* argv[])
 
     auto window = std::make_unique<CNUVMainWindow>(switches.developer, &output);
     Trace("Interface created");
-    window->showNormal();
+    window->RestoreWindowLayout();
+    window->show();
     window->ShowLogInResult();
     if (IsNewerClientRequired())
         Inform("NUV Upgrade", "A new version of the Tessom Installation Tool is available from "
@@ -61,6 +62,7 @@ int main(int argc, char* argv[])
     splash.reset();
     Trace("App Start");
     const int result = QApplication::exec();
+    window->SaveWindowLayout();
     CNUVOptions::Instance()->Write();
     nuv->SetOutputModule(nullptr);
     window.reset();

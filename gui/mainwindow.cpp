@@ -2,10 +2,13 @@
 
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
+#include "core/catalogue/cache.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
+#include "core/packagefiles/deltapackage.h"
+#include "core/packagefiles/npfmaker.h"
 #include "core/base/resultcodes.h"
 #include "core/server/connectiondetails.h"
 #include "core/base/trace.h"
@@ -16,10 +19,14 @@
 #include "gui/onlinelabel.h"
 #include "gui/packagedialogs.h"
 #include "gui/startup.h"
+#include "gui/storedialogs.h"
 #include "gui/userprompts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 #include <QDockWidget>
 #include <QFile>
 #include <QHBoxLayout>
@@ -128,6 +135,28 @@ CNUVMainWindow::~CNUVMainWindow()
 {
     Nuv()->SetTransferProgress(nullptr);
     Nuv()->SetOnlineChange(nullptr);
+    Nuv()->UnlockWorkingFolder();
+}
+
+namespace {
+
+/// The window's size and dock layout, per user (they are no setting of the working folder).
+QSettings LayoutSettings() { return QSettings(QSettings::IniFormat, QSettings::UserScope, "Tessom", "NUV_GUI"); }
+
+}  // namespace
+
+void CNUVMainWindow::RestoreWindowLayout()
+{
+    const QSettings settings = LayoutSettings();
+    restoreGeometry(settings.value("window/geometry").toByteArray());
+    restoreState(settings.value("window/state").toByteArray());
+}
+
+void CNUVMainWindow::SaveWindowLayout() const
+{
+    QSettings settings = LayoutSettings();
+    settings.setValue("window/geometry", saveGeometry());
+    settings.setValue("window/state", saveState());
 }
 
 // --- Building -------------------------------------------------------------------------------
@@ -530,7 +559,44 @@ void CNUVMainWindow::SLOTNewPackage()
                                  "offline.  Please check Connection Details...");
         return;
     }
-    ShowHeldFunction("New Package");
+    CNewPackage dialog(this);
+    for (;;) {
+        if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+            return;
+        ClosePackageView();
+        if (!LockWorkingFolder("New Package"))
+            return;
+        ShowProgress(true);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        SetBusy();
+        const int result = Nuv()->CreateNewPackage(dialog.Distribution(), Latin1(dialog.Path()),
+                                                   Latin1(dialog.Name()), Latin1(dialog.Tag()));
+        ClearBusy();
+        QApplication::restoreOverrideCursor();
+        ShowProgress(false);
+        switch (result) {
+        case rc::PackageNameAlreadyDefined:
+            UnlockUnlessOpen();
+            Inform("New Package", "The package name \"" + dialog.Name() +
+                                      "\" has already been used.\nPlease choose another name for your package.");
+            continue;   // offered again with what was entered
+        case rc::NotEnoughDiskSpace:
+            ClosePackageView();
+            Inform("New Package", "There is not enough disk space to create the package.");
+            return;
+        case rc::NoCurrentDistribution:
+            ClosePackageView();
+            Warn("Invalid Distribution", "The selection of the Distribution has cause and error");
+            return;
+        case rc::NoPackageName:
+            UnlockUnlessOpen();
+            Warn("New Package", Text(CNUVFunctions::UnsafePackageNameMessage(Latin1(dialog.Name()))));
+            continue;
+        default:
+            FinishOpening(result, "New Package");
+            return;
+        }
+    }
 }
 
 void CNUVMainWindow::SLOTOpenPackage()
@@ -557,8 +623,27 @@ void CNUVMainWindow::ShowProgress(bool shown)
         m_pTransferLabel->clear();
 }
 
+bool CNUVMainWindow::LockWorkingFolder(const QString& title)
+{
+    if (Nuv()->LockWorkingFolder() == rc::Success)
+        return true;
+    Warn(title, "The working folder " + QDir::currentPath() + " is in use by another NUV program (process " +
+                    QString::number(Nuv()->WorkingFolderLockHolder()) +
+                    ").\n\nWait until it has finished or close it, then try again.");
+    return false;
+}
+
+void CNUVMainWindow::UnlockUnlessOpen()
+{
+    if (Nuv()->CurrentPackage().empty())
+        Nuv()->UnlockWorkingFolder();
+}
+
 void CNUVMainWindow::OpenPackageByName(const QString& name)
 {
+    // The open package is this process's to change until it is closed.
+    if (!LockWorkingFolder("Open Package"))
+        return;
     ShowProgress(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SetBusy();
@@ -566,9 +651,14 @@ void CNUVMainWindow::OpenPackageByName(const QString& name)
     ClearBusy();
     QApplication::restoreOverrideCursor();
     ShowProgress(false);
+    FinishOpening(result, "Open Package");
+}
+
+void CNUVMainWindow::FinishOpening(int result, const QString& title)
+{
     if (result != rc::Success && result != rc::DistributionNoLongerSupported) {
         ClosePackageView();
-        Warn("Open Package", ErrorCodeText(result));
+        Warn(title, ErrorCodeText(result));
         return;
     }
     PackageOpened();
@@ -664,6 +754,7 @@ void CNUVMainWindow::SLOTClosePackage()
 void CNUVMainWindow::ClosePackageView()
 {
     Nuv()->ClosePackage();
+    Nuv()->UnlockWorkingFolder();
     m_pInfo->SetHolder(nullptr);
     m_pTree->ClearView();
     m_pViewMenu->Reset();
@@ -679,19 +770,258 @@ void CNUVMainWindow::ShowHeldFunction(const QString& title)
                   "Please use NUV_CMD for it.");
 }
 
-void CNUVMainWindow::SLOTDeletePackage() { ShowHeldFunction("Delete Package"); }
-void CNUVMainWindow::SLOTCopyPackage() { ShowHeldFunction("Duplicate Package"); }
+void CNUVMainWindow::SLOTDeletePackage()
+{
+    for (;;) {
+        CDeletePackageDlg dialog(this);
+        if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+            return;
+        const QString name = dialog.Chosen();
+        if (Latin1(name) == Nuv()->CurrentPackage()) {
+            Inform("Delete Package", "Cannot delete package as it is currently opened");
+            continue;
+        }
+        if (Latin1(name) == Nuv()->GetInstalledPackage()) {
+            Inform("Delete Package", "Cannot delete package \"" + name + "\" as it is currently installed.\n");
+            continue;
+        }
+        if (!AskYesNo(CUserPrompts::Warning, "Delete Package", "Are you sure you wish to delete \"" + name + "\"?"))
+            continue;
+        if (!LockWorkingFolder("Delete Package"))
+            return;
+        const int result = Nuv()->DeletePackage(Latin1(name));
+        UnlockUnlessOpen();
+        if (result != rc::Success)
+            Warn("Delete Package", ErrorCodeText(result));
+    }
+}
+
+void CNUVMainWindow::SLOTCopyPackage()
+{
+    if (Nuv()->GetPackageList().empty()) {
+        Inform("No Packages", "Currently threre are no packages present to duplicate");
+        return;
+    }
+    CNUVDuplicateDlg dialog(this);
+    if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+        return;
+    if (!LockWorkingFolder("Duplicating Package"))
+        return;
+    const int result = Nuv()->CopyPackage(Latin1(dialog.Source()), Latin1(dialog.Name()), Latin1(dialog.Path()));
+    UnlockUnlessOpen();
+    if (result != rc::Success) {
+        Trace("CopyPackage failed with %d", result);
+        Warn("Duplicating Package", "An error occured during the package duplication, package duplication failed");
+        return;
+    }
+    Inform("Duplicating Package", "Package \"" + dialog.Name() + "\" Created");
+}
+
 void CNUVMainWindow::SLOTLoadPTF() { ShowHeldFunction("Loading PTF"); }
-void CNUVMainWindow::SLOTLoadDPF() { ShowHeldFunction("Loading DPF"); }
-void CNUVMainWindow::SLOTLoadPackageFile() { ShowHeldFunction("Loading NPF"); }
-void CNUVMainWindow::SLOTZip() { ShowHeldFunction("Creating NPF"); }
-void CNUVMainWindow::SLOTDeltaPackage() { ShowHeldFunction("Creating DPF"); }
-void CNUVMainWindow::SLOTClearCache() { ShowHeldFunction("Clear Cache"); }
+
+bool CNUVMainWindow::CloseForLoad(const QString& title)
+{
+    if (!Nuv()->CurrentPackage().empty() &&
+        !AskYesNo(CUserPrompts::Warning, title, "This Operation will close the current pacakge\nDo wish to continue?"))
+        return false;
+    SLOTClosePackage();
+    return true;
+}
+
+void CNUVMainWindow::OfferToOpen(const QString& name)
+{
+    if (Nuv()->PackageExists(Latin1(name)) &&
+        AskYesNo(CUserPrompts::Question, "Open Package", "Do you wish to open this package now?"))
+        OpenPackageByName(name);
+}
+
+void CNUVMainWindow::SLOTLoadDPF()
+{
+    const QString file = ChooseFile(this, "Choose a file", "Delta Package File (*.dpf)");
+    if (file.isEmpty() || !CloseForLoad("Loading DPF") || !LockWorkingFolder("Unpacking Delta Package File"))
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    std::string invalid;
+    const int result = CDeltaPackage::ApplyDPF(Latin1(file), &invalid);
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    UnlockUnlessOpen();
+    const QString name = QFileInfo(file).completeBaseName();
+    switch (result) {
+    case rc::Success:
+        OfferToOpen(name);
+        return;
+    case rc::PackageNotFound:
+        Warn("Unpacking Delta Package File", "Cannot find specified file");
+        return;
+    case rc::UpgradingPackageMissing:
+        Warn("Unpacking Delta Package File", "Package to upgrade (" + name + " ) does not exist");
+        return;
+    case rc::InvalidDeltaPackageName:
+    case rc::InvalidFile:
+        Trace("Invalid delta package file %s: %s", Latin1(file).c_str(), invalid.c_str());
+        Warn("Unpacking Delta Package File", "Invaild file\nFailed to install Delta package");
+        return;
+    default:
+        Warn("Unpacking Delta Package File", ErrorCodeText(result));
+    }
+}
+
+void CNUVMainWindow::SLOTLoadPackageFile()
+{
+    const QString file = ChooseFile(this, "Choose a file", "NUV Package File (*.npf)");
+    if (file.isEmpty() || !CloseForLoad("Loading NPF") || !LockWorkingFolder("Unpacking NUV Package File"))
+        return;
+    const std::vector<std::string> before = Nuv()->GetPackageList();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    std::string blocking, invalid;
+    const int result = CNPFMaker::LoadNPF(Latin1(file), &blocking, &invalid);
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    UnlockUnlessOpen();
+    const QString title = "Unpacking NUV Package File";
+    switch (result) {
+    case rc::Success:
+        // The package carries the name it was exported under, whatever the file is called.
+        for (const std::string& name : Nuv()->GetPackageList())
+            if (std::find(before.begin(), before.end(), name) == before.end()) {
+                OfferToOpen(Text(name));
+                return;
+            }
+        OfferToOpen(QFileInfo(file).completeBaseName());
+        return;
+    case rc::InvalidFile:
+        Trace("Invalid portable package file %s: %s", Latin1(file).c_str(), invalid.c_str());
+        Warn(title, file + " is an invalid file");
+        return;
+    case rc::PackageNameAlreadyDefined:
+        Warn(title, "A package with the same name already exists.\nTo unpack this package please uninstall and "
+                    "delete the package");
+        return;
+    case rc::FileDoesNotExist:
+        Warn(title, "File:" + file + " does not exists");
+        return;
+    case rc::ChildFailedToStart:
+    case rc::ProcessTimedOut:
+    case rc::FailedCreatingProcess:
+    case rc::ProcessFailed:
+        Warn(title, "Internal error occurred\nPackage" + QFileInfo(file).completeBaseName() + " failed to unpack");
+        return;
+    default:
+        Warn(title, ErrorCodeText(result));
+    }
+}
+
+void CNUVMainWindow::SLOTZip()
+{
+    CComponentManager* manager = CurrentManager();
+    if (!manager)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    const int result = CNPFMaker(manager).MakeNPF();
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    if (result != rc::Success) {
+        Warn("Creating NPF", ErrorCodeText(result));
+        return;
+    }
+    Inform("Creating NPF", "The NPF has been created in:\n" +
+                               QDir::current().absoluteFilePath(Text(CurrentDistribution()->GetAlias()) + ".npf"));
+}
+
+void CNUVMainWindow::SLOTDeltaPackage()
+{
+    CComponentManager* manager = CurrentManager();
+    if (!manager)
+        return;
+    const std::vector<CComponentHolder*> changed = CDeltaPackage::ChangedHolders(*manager);
+    const std::vector<CComponentHolder*> removed = CDeltaPackage::ExcludedHolders(*manager);
+    if (changed.empty() && removed.empty()) {
+        Warn("No changes detected", "No changes detected in the package\nDPF not created");
+        return;
+    }
+    CDeltaComponentDlg dialog(changed, removed, this);
+    if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    CDeltaPackage delta;
+    QString failure;
+    if (const int populated = delta.PopulateDeltaFolder(); populated != rc::Success)
+        failure = "Delta Package failure\nPopulating the Delta folder failed. error " + QString::number(populated);
+    else if (delta.CreateDPF() != rc::Success)
+        failure = "Delta Package failure\nCreating the file failed.";
+    // The scratch folder goes whatever happened; a failure to remove it is reported only when
+    // nothing failed before.
+    if (delta.CleanDeltaFolder() != rc::Success && failure.isEmpty())
+        failure = "Delta Package failure\nFile clean up failed.";
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        NUVDisplay("Delta Package creation failed\n");
+        Warn("Creating DPF", failure);
+        return;
+    }
+    Inform("Creating DPF", "The DPF has been created in:\n" +
+                               QDir::current().absoluteFilePath(Text(CurrentDistribution()->GetAlias()) + ".dpf"));
+}
+
+void CNUVMainWindow::SLOTClearCache()
+{
+    SetBusy();
+    CCacheManagementDlg dialog(this);
+    const int choice = CUserPrompts::Instance().Run(dialog);
+    if (choice == CCacheManagementDlg::Cancelled || !LockWorkingFolder("Clear Cache")) {
+        ClearBusy();
+        return;
+    }
+    CCacheList* cache = CCacheList::instance();
+    if (choice == CCacheManagementDlg::DeleteAll) {
+        (void)cache->DeleteAllCacheFiles();
+        SetPackageCacheState();
+    } else {
+        (void)cache->DeleteUnattachedCacheFiles();
+    }
+    cache->RefreshCacheList();
+    UnlockUnlessOpen();
+    ClearBusy();
+    Inform("Clear Cache", choice == CCacheManagementDlg::DeleteAll ? "Cache Cleaned"
+                                                                    : "Unattached files removed from cache");
+}
+
+void CNUVMainWindow::SetPackageCacheState()
+{
+    // The open package's downloaded versions follow what is left in the cache.
+    CComponentManager* manager = CurrentManager();
+    if (!manager)
+        return;
+    manager->VerifyDownloaded();
+    (void)manager->WriteDownloadedState();
+    m_pTree->RefreshColumns();
+    m_pInfo->SLOTRefreshCmpntInfo();
+    UpdateActionStates();
+}
 
 int CNUVMainWindow::SLOTChangePath()
 {
-    ShowHeldFunction("Change Package Installation Path");
-    return rc::Success;
+    CDistribution* distribution = CurrentDistribution();
+    if (!distribution)
+        return rc::NoCurrentDistribution;
+    CChangePath dialog(Text(distribution->GetTessomRoot()), this);
+    if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
+        return rc::Success;
+    const int result = distribution->setTessomRoot(Latin1(dialog.Path()));
+    if (result == rc::ComponentInstallationError) {
+        Inform("NUV - Error", "Some Components are installed, can't change installation path unless no "
+                              "Components are installed");
+        return result;
+    }
+    Nuv()->SavePackageDetails();
+    NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
+    return result;
 }
 
 void CNUVMainWindow::SLOTChangePackageTag()

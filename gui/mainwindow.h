@@ -46,6 +46,9 @@ public:
     void ClosePackageView();
     /// Lets the user include the components an action drags along; false cancels the action.
     bool ConfirmDependencies(int action);
+    /// Restores the window's size and dock layout of the last run (per user).
+    void RestoreWindowLayout();
+    void SaveWindowLayout() const;
     /// Enables and disables every command from the current state.
     void UpdateActionStates();
 
@@ -124,6 +127,18 @@ private:
     void OfferNewComponents();
     void ShowReleaseNote(CComponent* record, bool forced);
     void ShowHeldFunction(const QString& title);
+    /// Takes the working folder's lock; false (after saying who holds it) when another
+    /// process has it.
+    bool LockWorkingFolder(const QString& title);
+    /// Lets the lock go when no package keeps it.
+    void UnlockUnlessOpen();
+    /// Shows the package the facade opened (or the failure, titled title).
+    void FinishOpening(int result, const QString& title);
+    /// Asks before a load closes the open package; true when it may go on (closed).
+    bool CloseForLoad(const QString& title);
+    /// Offers to open a package a file brought in.
+    void OfferToOpen(const QString& name);
+    void SetPackageCacheState();
     /// Asks whether to exit; true when the program is to end (now or after the wait).
     bool ConfirmQuit();
     void QuitWhenIdle();

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -11,6 +13,15 @@ std::unique_ptr<CUserPrompts>& Slot()
     static std::unique_ptr<CUserPrompts> prompts = std::make_unique<CUserPrompts>();
     return prompts;
 }
+
+/// The folder the user last chose a file or folder in, for the next chooser of this run.
+QString& LastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+bool IsFolder(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
 }  // namespace
 
@@ -29,6 +40,17 @@ QString CUserPrompts::SaveFileName(QWidget* parent, const QString& title, const 
                                    const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, title, proposal, filter);
+}
+
+QString CUserPrompts::OpenFileName(QWidget* parent, const QString& title, const QString& start,
+                                   const QString& filter)
+{
+    return QFileDialog::getOpenFileName(parent, title, start, filter);
+}
+
+QString CUserPrompts::ExistingFolder(QWidget* parent, const QString& title, const QString& start)
+{
+    return QFileDialog::getExistingDirectory(parent, title, start);
 }
 
 CUserPrompts& CUserPrompts::Instance() { return *Slot(); }
@@ -54,4 +76,29 @@ bool AskYesNo(CUserPrompts::Icon icon, const QString& title, const QString& text
 {
     return CUserPrompts::Instance().Ask(icon, title, text, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+QString ChooseFile(QWidget* parent, const QString& title, const QString& filter)
+{
+    const QString start = IsFolder(LastFolder()) ? LastFolder() : QDir::homePath();
+    const QString file = CUserPrompts::Instance().OpenFileName(parent, title, start, filter);
+    if (!file.isEmpty())
+        LastFolder() = QFileInfo(file).absolutePath();
+    return file;
+}
+
+QString ChooseFolder(QWidget* parent, const QString& title, const QString& proposal,
+                     const QString& fallback)
+{
+    QString start = QDir::homePath();
+    if (IsFolder(LastFolder()))
+        start = LastFolder();
+    else if (IsFolder(proposal))
+        start = proposal;
+    else if (IsFolder(fallback))
+        start = fallback;
+    const QString folder = CUserPrompts::Instance().ExistingFolder(parent, title, start);
+    if (!folder.isEmpty())
+        LastFolder() = folder;
+    return folder;
 }

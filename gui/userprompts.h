@@ -24,6 +24,11 @@ public:
     /// A file name to save to; empty when cancelled.
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& proposal,
                                  const QString& filter);
+    /// An existing file to open, starting in folder start; empty when cancelled.
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& start,
+                                 const QString& filter);
+    /// An existing folder, starting in start; empty when cancelled.
+    virtual QString ExistingFolder(QWidget* parent, const QString& title, const QString& start);
 
     /// The process-wide instance (message boxes on screen unless a test installed another).
     static CUserPrompts& Instance();
@@ -36,3 +41,11 @@ void Inform(const QString& title, const QString& text);
 void Warn(const QString& title, const QString& text);
 /// Yes/No box; true for Yes.
 bool AskYesNo(CUserPrompts::Icon icon, const QString& title, const QString& text);
+
+/// A file to open through the prompts; starts in the folder last chosen (the home folder at
+/// first) and remembers the folder of the file chosen.
+QString ChooseFile(QWidget* parent, const QString& title, const QString& filter);
+/// A folder through the prompts; starts at the folder last chosen, else at proposal when it
+/// exists, else at fallback (when it exists) or the home folder.
+QString ChooseFolder(QWidget* parent, const QString& title, const QString& proposal,
+                     const QString& fallback);

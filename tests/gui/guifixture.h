@@ -64,6 +64,8 @@ public:
     std::vector<QString> dialogs;
     std::deque<QMessageBox::StandardButton> answers;
     std::function<int(QDialog&)> onDialog;
+    QString chosenPath;                 // what the file and folder choosers answer
+    std::vector<QString> chooserStarts; // where each chooser started
 
     QMessageBox::StandardButton Ask(Icon icon, const QString& title, const QString& text,
                                     QMessageBox::StandardButtons buttons) override
@@ -84,6 +86,16 @@ public:
     QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override
     {
         return QString();
+    }
+    QString OpenFileName(QWidget*, const QString&, const QString& start, const QString&) override
+    {
+        chooserStarts.push_back(start);
+        return chosenPath;
+    }
+    QString ExistingFolder(QWidget*, const QString&, const QString& start) override
+    {
+        chooserStarts.push_back(start);
+        return chosenPath;
     }
     /// "title: text" of every box, one a line.
     QString Boxes() const

@@ -1,0 +1,285 @@
+// The package store from the main window: new, delete, duplicate, installation path, cache,
+// portable and delta package files, the working-folder lock and the remembered layout.
+#include "core/catalogue/componentholder.h"
+#include "core/catalogue/distribution.h"
+#include "gui/actiondialogs.h"
+#include "gui/storedialogs.h"
+#include "guifixture.h"
+
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSysInfo>
+#include <QTreeWidget>
+
+using namespace guitest;
+
+namespace {
+
+/// Answers the dialogs titled title with fill (which returns the dialog's result); others are
+/// rejected.
+std::function<int(QDialog&)> When(const QString& title, std::function<int(QDialog&)> fill)
+{
+    return [title, fill](QDialog& dialog) { return dialog.windowTitle() == title ? fill(dialog) : 0; };
+}
+
+void SelectDistribution(CNewPackage& dialog, const QString& name)
+{
+    QList<QTreeWidgetItem*> items = dialog.m_pDistributions->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_FALSE(items.isEmpty());
+    dialog.m_pDistributions->setCurrentItem(items.first());
+}
+
+}  // namespace
+
+class StoreDialogsTest : public GuiTest {
+protected:
+    std::string Root(const std::string& package) const
+    {
+        return CNUVFunctions::Instance()->GetDetailsForPackage(package).root;
+    }
+};
+
+TEST_F(StoreDialogsTest, NewPackageListsEveryMissingItemThenCreatesAndReoffersATakenName)
+{
+    MakePackage();
+    int runs = 0;
+    m_Prompts->onDialog = When("NUV - Create New Package", [&](QDialog& base) {
+        auto& dialog = static_cast<CNewPackage&>(base);
+        if (++runs == 1) {
+            EXPECT_EQ("/opt/tessom/r5", dialog.m_pPath->text());
+            dialog.m_pPath->clear();
+            SelectDistribution(dialog, "Main");
+            dialog.SLOTOKBtn();
+            EXPECT_EQ(QDialog::Rejected, dialog.result());   // stays open
+            dialog.m_pName->setText("pkg");
+            dialog.m_pPath->setText(QString::fromStdString(Path("root2")));
+        } else if (runs == 2) {
+            dialog.m_pName->setText("fresh");
+        } else {
+            return 0;
+        }
+        dialog.SLOTOKBtn();
+        return dialog.result();
+    });
+    m_Window->Action("New Package...")->trigger();
+    EXPECT_EQ(2, runs);
+    EXPECT_EQ("Missing Information: Required information is missing\n\tNo installation path set\n"
+              "\tNo Package name defined\n\n"
+              "New Package: The package name \"pkg\" has already been used.\nPlease choose another "
+              "name for your package.\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ("fresh", CNUVFunctions::Instance()->CurrentPackage());
+    EXPECT_EQ(Path("root2"), Root("fresh"));
+    EXPECT_EQ("Tessom Installation Tool - fresh", m_Window->windowTitle());
+}
+
+TEST_F(StoreDialogsTest, DeleteRefusesTheOpenPackageBeforeAskingAndDeletesAnotherOnYes)
+{
+    MakePackage();
+    ASSERT_EQ(0, CNUVFunctions::Instance()->CopyPackage("pkg", "spare", Path("root2")));
+    OpenPackage();
+    std::vector<QString> chosen = {"pkg", "spare"};
+    m_Prompts->onDialog = When("NUV - Delete Package", [&](QDialog& base) {
+        auto& dialog = static_cast<CDeletePackageDlg&>(base);
+        if (chosen.empty())
+            return 0;
+        dialog.m_pPackages->setCurrentItem(dialog.m_pPackages->findItems(chosen.front(), Qt::MatchExactly).first());
+        chosen.erase(chosen.begin());
+        return int(QDialog::Accepted);
+    });
+    m_Window->Action("Delete Package...")->trigger();
+    EXPECT_EQ("Delete Package: Cannot delete package as it is currently opened\n"
+              "Delete Package: Are you sure you wish to delete \"spare\"?\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ(std::vector<std::string>{"pkg"}, CNUVFunctions::Instance()->GetPackageList());
+}
+
+TEST_F(StoreDialogsTest, DuplicateAsksForWhatIsMissingThenCopiesUnderTheNewRoot)
+{
+    MakePackage();
+    int runs = 0;
+    m_Prompts->onDialog = When("NUV - Duplicated Package", [&](QDialog& base) {
+        auto& dialog = static_cast<CNUVDuplicateDlg&>(base);
+        ++runs;
+        dialog.SLOTCopyClicked();   // nothing entered
+        dialog.m_pName->setText("copy");
+        dialog.SLOTCopyClicked();
+        dialog.m_pPath->setText(QString::fromStdString(Path("root2")));
+        dialog.SLOTCopyClicked();
+        return dialog.result();
+    });
+    m_Window->Action("Duplicate Package...")->trigger();
+    EXPECT_EQ(1, runs);
+    const QStringList titles = m_Prompts->Boxes().split('\n').filter(": ").replaceInStrings(QRegularExpression(":.*"), "");
+    EXPECT_EQ(QStringList({"New Package Name", "New Package Path", "Are You Sure?", "Duplicating Package"}), titles);
+    EXPECT_TRUE(m_Prompts->Boxes().endsWith("Duplicating Package: Package \"copy\" Created\n"));
+    EXPECT_EQ(Path("root2"), Root("copy"));
+}
+
+TEST_F(StoreDialogsTest, ChangePathIsRefusedWhileComponentsAreInstalled)
+{
+    MakePackage();
+    OpenPackage();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("newroot"))));
+    m_Prompts->chosenPath = QString::fromStdString(Path("newroot"));
+    m_Prompts->onDialog = When("NUV - ChangePath", [](QDialog& base) {
+        static_cast<CChangePath&>(base).SLOTBrowseBtn();
+        return int(QDialog::Accepted);
+    });
+    Manager()->FindHolder("Core")->SetInstalledVersion(CVersion("1.0.0"));
+    EXPECT_EQ(80, m_Window->SLOTChangePath());
+    EXPECT_EQ("NUV - Error: Some Components are installed, can't change installation path unless no "
+              "Components are installed\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ(Path("root"), Root("pkg"));
+    EXPECT_EQ(QFileInfo("/opt/tessom").isDir() ? "/opt/tessom" : QDir::homePath(), m_Prompts->chooserStarts.front());
+
+    Manager()->FindHolder("Core")->SetInstalledVersion(CVersion());
+    EXPECT_EQ(0, m_Window->SLOTChangePath());
+    EXPECT_EQ(Path("newroot"), Root("pkg"));
+    EXPECT_EQ(m_Prompts->chosenPath, m_Prompts->chooserStarts.back());   // the folder chosen last
+}
+
+TEST_F(StoreDialogsTest, CacheManagementListsAndDeletesUnattachedThenAllFiles)
+{
+    MakePackage();
+    OpenPackage();
+    Trigger("Core", Menu()->m_pDownload);
+    ASSERT_TRUE(Exists(Path("cache/Linux/Core-1.0.0.zip")));
+    WriteFile(Path("cache/Linux/Orphan-1.0.0.zip"), "PK");
+    int choice = CCacheManagementDlg::DeleteUnattached;
+    m_Prompts->onDialog = When("NUV - Cache Management", [&](QDialog& base) {
+        auto& dialog = static_cast<CCacheManagementDlg&>(base);
+        if (choice == CCacheManagementDlg::DeleteUnattached) {
+            EXPECT_EQ(1, dialog.m_pAttached->topLevelItemCount());
+            EXPECT_EQ("Core-1.0.0.zip", dialog.m_pAttached->topLevelItem(0)->text(0));
+            EXPECT_EQ("pkg", dialog.m_pAttached->topLevelItem(0)->text(1));
+            EXPECT_EQ("Orphan-1.0.0.zip", dialog.m_pUnattached->topLevelItem(0)->text(0));
+            dialog.SLOTDeleteUnattached();
+        } else {
+            dialog.SLOTDeleteAll();
+        }
+        return dialog.result();
+    });
+    m_Window->Action("Clear Cache...")->trigger();
+    EXPECT_FALSE(Exists(Path("cache/Linux/Orphan-1.0.0.zip")));
+    EXPECT_TRUE(Exists(Path("cache/Linux/Core-1.0.0.zip")));
+
+    choice = CCacheManagementDlg::DeleteAll;
+    m_Window->Action("Clear Cache...")->trigger();
+    EXPECT_FALSE(Exists(Path("cache/Linux/Core-1.0.0.zip")));
+    EXPECT_TRUE(Manager()->FindHolder("Core")->GetDownloadedVersion().IsZero());
+    EXPECT_EQ("Delete All: Are you sure you wish to delete all unattached component files ?\n"
+              "Clear Cache: Unattached files removed from cache\n"
+              "Delete All: Are you sure you wish to delete all component files ?\n"
+              "Clear Cache: Cache Cleaned\n",
+              m_Prompts->Boxes());
+}
+
+TEST_F(StoreDialogsTest, PortablePackageRoundTripOpensOffLineWithItsArchives)
+{
+    MakePackage();
+    OpenPackage();
+    Trigger("Core", Menu()->m_pDownload);
+    m_Window->Action("Create Tessom Package File")->trigger();
+    ASSERT_TRUE(Exists(Path("pkg.npf")));
+    EXPECT_TRUE(m_Prompts->Boxes().contains("Creating NPF: The NPF has been created in:\n"));
+    m_Window->Action("Close Package...")->trigger();
+    ASSERT_EQ(0, CNUVFunctions::Instance()->DeletePackage("pkg"));
+    QFile::remove(QString::fromStdString(Path("cache/Linux/Core-1.0.0.zip")));
+
+    CNUVFunctions::Instance()->SetOnline(false);
+    m_Prompts->boxes.clear();
+    m_Prompts->chosenPath = QString::fromStdString(Path("pkg.npf"));
+    m_Window->Action("Load Tessom Package File...")->trigger();
+    EXPECT_EQ("Open Package: Do you wish to open this package now?\n", m_Prompts->Boxes());
+    EXPECT_EQ("pkg", CNUVFunctions::Instance()->CurrentPackage());
+    EXPECT_TRUE(Exists(Path("cache/Linux/Core-1.0.0.zip")));
+    EXPECT_EQ(CVersion("1.0.0"), Manager()->FindHolder("Core")->GetDownloadedVersion());
+
+    m_Prompts->boxes.clear();   // a second load finds the package there and keeps it
+    m_Prompts->answers = {QMessageBox::Yes};
+    m_Window->Action("Load Tessom Package File...")->trigger();
+    EXPECT_EQ("Loading NPF: This Operation will close the current pacakge\nDo wish to continue?\n"
+              "Unpacking NUV Package File: A package with the same name already exists.\nTo unpack this "
+              "package please uninstall and delete the package\n",
+              m_Prompts->Boxes());
+    EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("pkg"));
+}
+
+TEST_F(StoreDialogsTest, DeltaPackageListsTheChangedComponentsAndIsCreatedOnRequest)
+{
+    MakePackage();
+    OpenPackage();
+    m_Prompts->onDialog = When("NUV - Component Changes", [](QDialog& base) {
+        auto& dialog = static_cast<CDeltaComponentDlg&>(base);
+        const QTreeWidgetItem* app = dialog.m_pChanged->findItems("App", Qt::MatchExactly).value(0);
+        EXPECT_TRUE(app && app->data(1, Qt::AccessibleDescriptionRole) == "newer");
+        return int(QDialog::Accepted);
+    });
+    m_Window->Action("Create Delta Package File...")->trigger();
+    EXPECT_TRUE(Exists(Path("pkg.dpf")));
+    EXPECT_FALSE(Exists(Path("delta")));
+    EXPECT_TRUE(m_Prompts->Boxes().startsWith("Creating DPF: The DPF has been created in:\n")) << m_Prompts->Boxes().toStdString();
+}
+
+TEST_F(StoreDialogsTest, AnOpenPackageHoldsTheWorkingFolderAgainstOtherProcesses)
+{
+    MakePackage();
+    OpenPackage();
+    EXPECT_TRUE(Exists(Path("nuv.lock")));
+    m_Window->Action("Close Package...")->trigger();
+    EXPECT_FALSE(Exists(Path("nuv.lock")));
+
+    // Another live process holds the lock: opening is refused and says which one.
+    QProcess holder;
+    holder.start("sleep", {"30"});
+    ASSERT_TRUE(holder.waitForStarted());
+    const qint64 pid = holder.processId();
+    WriteFile(Path("nuv.lock"), std::to_string(pid) + "\nsleep\n" +
+                                    QSysInfo::machineHostName().toStdString() + "\n");
+    m_Window->OpenPackageByName("pkg");
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_TRUE(CNUVFunctions::Instance()->CurrentPackage().empty());
+    EXPECT_TRUE(m_Prompts->Boxes().startsWith("Open Package: The working folder "));
+    EXPECT_TRUE(m_Prompts->Boxes().contains("(process " + QString::number(pid) + ")"))
+        << m_Prompts->Boxes().toStdString();
+}
+
+TEST_F(StoreDialogsTest, WindowSizeAndDockLayoutComeBackAtTheNextStart)
+{
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromStdString(Path("config")));
+    MakeWindow();
+    m_Window->resize(900, 640);
+    m_Window->OutputDock()->setFloating(true);
+    m_Window->SaveWindowLayout();
+    MakeWindow();
+    m_Window->RestoreWindowLayout();
+    EXPECT_EQ(QSize(900, 640), m_Window->size());
+    EXPECT_TRUE(m_Window->OutputDock()->isFloating());
+}
+
+TEST_F(StoreDialogsTest, MultiplyDefinedVersionsAreListedPerComponent)
+{
+    CComponentHolder holder("App");
+    for (const char* version : {"1.0.0", "1.0.0", "2.0.0"}) {
+        CComponent record;
+        record.SetName("App");
+        record.SetVersion(version);
+        holder.AddComponent(std::move(record));
+    }
+    CMultipleSameVersionsDlg dialog({&holder});
+    const auto* list = dialog.findChild<QTreeWidget*>();
+    ASSERT_EQ(1, list->topLevelItemCount());
+    EXPECT_EQ(QStringList({"App", "1.0.0"}),
+              QStringList({list->topLevelItem(0)->text(0), list->topLevelItem(0)->text(1)}));
+}
