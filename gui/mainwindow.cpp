@@ -7,6 +7,7 @@
 #include "core/catalogue/distributionlist.h"
 #include "core/nuvfunctions.h"
 #include "core/nuvoptions.h"
+#include "core/catalogue/packagetemplate.h"
 #include "core/packagefiles/deltapackage.h"
 #include "core/packagefiles/npfmaker.h"
 #include "core/base/resultcodes.h"
@@ -817,7 +818,72 @@ void CNUVMainWindow::SLOTCopyPackage()
     Inform("Duplicating Package", "Package \"" + dialog.Name() + "\" Created");
 }
 
-void CNUVMainWindow::SLOTLoadPTF() { ShowHeldFunction("Loading PTF"); }
+void CNUVMainWindow::SLOTLoadPTF()
+{
+    const QString file = ChooseFile(this, "Choose a file", "Package Templates (*.ptf)");
+    if (file.isEmpty() || !CloseForLoad("Loading PTF"))
+        return;
+    enum { Creation, Reference };
+    const int use = CUserPrompts::Instance().Choose(
+        CUserPrompts::Question, "Loading PTF",
+        "Would you like to use the selected PTF for\npackage creation or reference purposes?\n",
+        {"Creation", "Reference", "Cancel"});
+    if (use != Creation && use != Reference)
+        return;
+    Nuv()->m_bPTFReferenceOnly = use == Reference;
+    CreateFromTemplate(file);
+}
+
+void CNUVMainWindow::CreateFromTemplate(const QString& file)
+{
+    const QString title = "Package Template File";
+    CPackageTemplate ptf(Latin1(file), true);
+    if (!ptf.ReadTemplate()) {
+        Nuv()->m_bPTFReferenceOnly = false;
+        Warn(title, QFileInfo(file).isReadable() ? "No text to read from PTF file" : "Failed reading PTF file");
+        return;
+    }
+    if (!LockWorkingFolder(title)) {
+        Nuv()->m_bPTFReferenceOnly = false;
+        return;
+    }
+    ShowProgress(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    const bool created = Nuv()->CreatePackageFromTemplate(ptf, std::string());
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    ShowProgress(false);
+    if (!created) {
+        Nuv()->m_bPTFReferenceOnly = false;
+        ClosePackageView();
+        switch (ptf.GetErrorState()) {
+        case CPackageTemplate::PackageAlreadyExists:
+            Warn(title, "Error, cannot create package from PTF as\nPackage already exists with the same name");
+            return;
+        case CPackageTemplate::DistributionNotListed:
+            Warn(title, "Could not match base Distribution\n\nCheck Connection Details...");
+            return;
+        case CPackageTemplate::CreatingPackageFailed:
+            Warn(title, "Failed creating new package");
+            return;
+        default:
+            Warn(title, "Unknown Error");
+            return;
+        }
+    }
+    PackageOpened();
+    if (!ptf.GetMissingVersions().empty()) {
+        QString list;
+        for (const CComponent& record : ptf.GetMissingVersions())
+            list += Text(record.GetName()) + " " + Text(record.GetVersion().ToString()) + "\n";
+        Inform("Unavailable Components", "The requested version of the following components are no longer "
+                                         "available on the server.\n\n" + list +
+                                             "They have therefore been set at the latest available version.\n\n");
+    }
+    if (!Nuv()->m_bPTFReferenceOnly)
+        (void)SLOTChangePath();
+}
 
 bool CNUVMainWindow::CloseForLoad(const QString& title)
 {

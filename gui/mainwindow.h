@@ -139,6 +139,8 @@ private:
     /// Offers to open a package a file brought in.
     void OfferToOpen(const QString& name);
     void SetPackageCacheState();
+    /// Makes (or, for reference, only opens) the package a template file describes.
+    void CreateFromTemplate(const QString& file);
     /// Asks whether to exit; true when the program is to end (now or after the wait).
     bool ConfirmQuit();
     void QuitWhenIdle();

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPushButton>
 
 namespace {
 
@@ -32,6 +33,22 @@ QMessageBox::StandardButton CUserPrompts::Ask(Icon icon, const QString& title, c
                                                QMessageBox::Question};
     QMessageBox box(kIcons[icon], title, text, buttons, QApplication::activeWindow());
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+int CUserPrompts::Choose(Icon icon, const QString& title, const QString& text, const QStringList& buttons)
+{
+    static const QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
+                                               QMessageBox::Question};
+    QMessageBox box(kIcons[icon], title, text, QMessageBox::NoButton, QApplication::activeWindow());
+    QList<QAbstractButton*> made;
+    for (const QString& text : buttons)
+        made << box.addButton(text, made.isEmpty() ? QMessageBox::AcceptRole : QMessageBox::ActionRole);
+    if (!made.isEmpty()) {
+        box.setDefaultButton(static_cast<QPushButton*>(made.first()));
+        box.setEscapeButton(made.last());
+    }
+    box.exec();
+    return int(made.indexOf(box.clickedButton()));
 }
 
 int CUserPrompts::Run(QDialog& dialog) { return dialog.exec(); }

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -19,6 +20,9 @@ public:
     /// Shows a message box with the given buttons; the button chosen (NoButton when closed).
     virtual QMessageBox::StandardButton Ask(Icon icon, const QString& title, const QString& text,
                                             QMessageBox::StandardButtons buttons);
+    /// Shows a message box with buttons named by the program; the index of the one chosen, -1
+    /// when the box was closed.
+    virtual int Choose(Icon icon, const QString& title, const QString& text, const QStringList& buttons);
     /// Runs a modal dialog of the program; its result.
     virtual int Run(QDialog& dialog);
     /// A file name to save to; empty when cancelled.

@@ -78,6 +78,16 @@ public:
         }
         return buttons.testFlag(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     }
+    std::deque<int> choices;   // answers to Choose (the first button when empty)
+    int Choose(Icon icon, const QString& title, const QString& text, const QStringList&) override
+    {
+        boxes.push_back({icon, title, text});
+        if (choices.empty())
+            return 0;
+        const int choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
     int Run(QDialog& dialog) override
     {
         dialogs.push_back(dialog.windowTitle());

@@ -283,3 +283,31 @@ TEST_F(StoreDialogsTest, MultiplyDefinedVersionsAreListedPerComponent)
     EXPECT_EQ(QStringList({"App", "1.0.0"}),
               QStringList({list->topLevelItem(0)->text(0), list->topLevelItem(0)->text(1)}));
 }
+
+TEST_F(StoreDialogsTest, TemplateForReferenceSwitchesTheOperationsOffAndForCreationMakesThePackage)
+{
+    MakePackage();
+    OpenPackage();
+    m_Window->Action("Create Package Template File")->trigger();
+    ASSERT_TRUE(Exists(Path("PTF/pkg.ptf")));
+    m_Window->Action("Close Package...")->trigger();
+    ASSERT_EQ(0, CNUVFunctions::Instance()->DeletePackage("pkg"));
+    m_Prompts->chosenPath = QString::fromStdString(Path("PTF/pkg.ptf"));
+    m_Prompts->boxes.clear();
+
+    m_Prompts->choices = {1};   // Reference
+    m_Window->Action("Load Package Template File...")->trigger();
+    EXPECT_EQ("Loading PTF: Would you like to use the selected PTF for\npackage creation or reference purposes?\n\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ("pkg", CNUVFunctions::Instance()->CurrentPackage());
+    EXPECT_FALSE(CNUVFunctions::Instance()->PackageExists("pkg"));   // nothing written
+    Select("Core");
+    for (QAction* action : {Menu()->m_pInstall, Menu()->m_pDownload, Menu()->m_pUninstall, Menu()->m_pDelete})
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+
+    m_Prompts->choices = {0};   // Creation; the installation path is then offered
+    m_Window->Action("Load Package Template File...")->trigger();
+    EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("pkg"));
+    EXPECT_FALSE(CNUVFunctions::Instance()->m_bPTFReferenceOnly);
+    EXPECT_EQ(std::vector<QString>{"NUV - ChangePath"}, m_Prompts->dialogs);
+}
