@@ -37,8 +37,9 @@ QDialogButtonBox* Buttons(QDialog* dialog, const QString& okText, const std::fun
     return box;
 }
 
-/// A path field with its "Browse..." button beside it.
-QHBoxLayout* PathRow(QLineEdit* field, const QString& browseText, const std::function<void()>& browse)
+/// A form row: caption (its mnemonic moving to field), the path field and a browse button.
+void AddPathRow(QFormLayout* form, const QString& caption, QLineEdit* field, const QString& browseText,
+                const std::function<void()>& browse)
 {
     auto* row = new QHBoxLayout;
     row->addWidget(field, 1);
@@ -46,7 +47,9 @@ QHBoxLayout* PathRow(QLineEdit* field, const QString& browseText, const std::fun
     button->setAccessibleName("Browse for the installation path");
     QObject::connect(button, &QPushButton::clicked, field, browse);
     row->addWidget(button);
-    return row;
+    auto* label = new QLabel(caption, field->parentWidget());
+    label->setBuddy(field);
+    form->addRow(label, row);
 }
 
 QLineEdit* Field(QWidget* parent, const QString& name, int maxLength = 0)
@@ -117,7 +120,7 @@ CNewPackage::CNewPackage(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     form->addRow("Package &Name", m_pName);
-    form->addRow("Installation &Path", PathRow(m_pPath, "&Browse...", [this] { SLOTBrowseBtn(); }));
+    AddPathRow(form, "Installation &Path", m_pPath, "&Browse...", [this] { SLOTBrowseBtn(); });
     form->addRow("Package &Tag", m_pTag);
     layout->addLayout(form);
 
@@ -210,7 +213,7 @@ CNUVDuplicateDlg::CNUVDuplicateDlg(QWidget* parent)
     AddCaptioned(layout, "&Source Package", m_pSources);
     auto* form = new QFormLayout;
     form->addRow("Package &Name", m_pName);
-    form->addRow("Installation &Path", PathRow(m_pPath, "&Browse...", [this] { SLOTBrowseClicked(); }));
+    AddPathRow(form, "Installation &Path", m_pPath, "&Browse...", [this] { SLOTBrowseClicked(); });
     layout->addLayout(form);
     layout->addWidget(Buttons(this, "Copy", [this] { SLOTCopyClicked(); }));
 }
@@ -271,7 +274,7 @@ CChangePath::CChangePath(const QString& path, QWidget* parent) : QDialog(parent)
     m_pPath->setText(path);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow("&Path:", PathRow(m_pPath, "B&rowse", [this] { SLOTBrowseBtn(); }));
+    AddPathRow(form, "&Path:", m_pPath, "B&rowse", [this] { SLOTBrowseBtn(); });
     layout->addLayout(form);
     QDialogButtonBox* box = Buttons(this, "OK", [this] { accept(); });
     QPushButton* ok = box->button(QDialogButtonBox::Ok);
