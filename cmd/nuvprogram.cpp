@@ -68,11 +68,14 @@ int CountMarked(const CComponentManager& manager, int action)
 /// The exit code of a batch command. The batches report their failures in their summaries
 /// and end with 0 (or the state save's code); scripts calling the program need a failure to
 /// show in the exit code, so failed components give the batch's failure code. A first
-/// installation that could not start (unwritable root) is a failure too.
+/// installation or uninstallation that could not start (unwritable root) is a failure too, and
+/// so is a batch whose state could not be saved.
 int BatchExitCode(int batchResult, const CComponentManager& manager, int failureCode)
 {
     if (!manager.FailedComponents().empty())
         return failureCode;
+    if (manager.StateNotSaved())
+        return batchResult != rc::Success ? batchResult : failureCode;
     if (batchResult == rc::RootNotWritable)
         return batchResult;
     return rc::Success;
@@ -183,7 +186,8 @@ int CNUVProgram::InstallOpenPackage()
                              .c_str());
         return rc::UnsupportedOS;
     }
-    ApplyInstallationPath();
+    if (!ApplyInstallationPath())
+        return rc::CannotCreateFile;   // the package would be installed where it does not say
     if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0) {
         ShowEULA();
         if (AskEULAAgreement(stdin) != rc::Success)
@@ -203,14 +207,18 @@ int CNUVProgram::InstallOpenPackage()
     int installResult = rc::Success;
     if (install)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
-    CNUVFunctions::Instance()->SavePackageDetails();
-    return installResult != rc::Success ? installResult : uninstallResult;
+    const bool saved = CNUVFunctions::Instance()->SavePackageDetails();
+    if (installResult != rc::Success)
+        return installResult;
+    if (uninstallResult != rc::Success)
+        return uninstallResult;
+    return saved ? rc::Success : rc::CannotCreateFile;
 }
 
-void CNUVProgram::ApplyInstallationPath()
+bool CNUVProgram::ApplyInstallationPath()
 {
     if (m_InstallationPath.empty())
-        return;
+        return true;
     CDistribution* distribution = CurrentDistribution();
     if (distribution->GetComponentManager()->CountInstalled() > 0) {
         NUVDisplay("Unable to change installation path because a number of Components are already "
@@ -219,11 +227,13 @@ void CNUVProgram::ApplyInstallationPath()
                    "using the '-uninstall' switch\n");
         NUVDisplay("Current installation path is set to: %s\n",
                    distribution->GetTessomRoot().c_str());
-        return;
+        return true;
     }
     (void)distribution->setTessomRoot(m_InstallationPath);
-    CNUVFunctions::Instance()->SavePackageDetails();
+    if (!CNUVFunctions::Instance()->SavePackageDetails())
+        return false;
     NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
+    return true;
 }
 
 int CNUVProgram::RunPackageBatch(int command, const std::string& name)
@@ -284,10 +294,11 @@ int CNUVProgram::MakeTemplate(const std::string& name)
         return ReportResult(opened, name);
     }
     if (const CDistribution* current = CurrentDistribution()) {
-        if (current->WriteTemplate() != rc::Success)
+        if (const int written = current->WriteTemplate(); written != rc::Success) {
             NUVDisplay("File creation unsuccessfully");
-        else
-            NUVDisplay("File created successfully");
+            return written;
+        }
+        NUVDisplay("File created successfully");
     }
     return rc::Success;
 }
@@ -446,6 +457,8 @@ int CNUVProgram::ReportResult(int code, const std::string& name)
         return code;
     if (code == rc::PackageNotFound)
         NUVDisplay("Package '%s' not found\n", name.c_str());
+    else if (code == rc::FileDamaged)
+        ;   // the damaged file and what is wrong with it were shown when it was read
     else if (code == rc::DistributionNoLongerSupported)
         NUVDisplay("The distirbution '%s' used by package '%s' is not supported with you current "
                    "connection details.\n",

@@ -75,7 +75,8 @@ private:
     /// Steps of "-install" after the package is open.
     int InstallOpenPackage();
     /// "-path" for the open package: the new root, or why it stays.
-    void ApplyInstallationPath();
+    /// False when the new path could not be saved.
+    bool ApplyInstallationPath();
     int RemovePackage(const std::string& name);
     int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);

@@ -125,5 +125,6 @@ enum : int {
     RootNotWritable = 119,           // platform root permission test: write failed
     RootEmpty = 120,                 // platform root permission test: no root set
     UninstallFailed = 121,
+    FileDamaged = 122,               // a state or definition file that cannot be what was written
 };
 }  // namespace rc

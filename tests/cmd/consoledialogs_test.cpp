@@ -216,6 +216,9 @@ TEST_F(WizardTest, PackageThatCouldNotBeMadeEndsTheWizard)
     WriteFile(Path("packages/pkg"), "a file where the package folder goes");
     const ProgramRun run = New("1\n\ny\nn\ny\ny\n");
     EXPECT_EQ(87, run.exitCode);
-    EXPECT_EQ(kChoice + kDirectory + "Opening Package: pkg\nPackage 'pkg' not found\n", run.out);
+    // Both files are named with the reason they could not be written.
+    EXPECT_EQ(kChoice + kDirectory + "Cannot save packages/pkg/package.dat: Not a directory\n"
+              "Cannot save packages/pkg/packages.dat: Not a directory\n"
+              "Opening Package: pkg\nPackage 'pkg' not found\n", run.out);
     EXPECT_EQ("a file where the package folder goes", ReadFile(Path("packages/pkg")));
 }

@@ -71,7 +71,7 @@ protected:
     void MakePackage(const std::string& name)
     {
         WriteFile(Path("packages/" + name + "/package.dat"), "Dist\n" + Path("r5") + "\n");
-        WriteFile(Path("packages/" + name + "/packages.dat"), "");
+        WriteFile(Path("packages/" + name + "/packages.dat"), testsupport::FreshStateFile());
     }
 
     /// Records name as installed under the root "r5" of the test folder.

@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include "core/catalogue/statefiles.h"
 #include "core/nuvfunctions.h"
 #include "core/base/trace.h"
 
@@ -14,6 +15,8 @@
 #include <unistd.h>
 
 namespace testsupport {
+
+std::string FreshStateFile() { return std::string(CStateFiles::kHeader) + "\n"; }
 
 void TempDirTest::SetUp()
 {

@@ -43,6 +43,9 @@ protected:
     void DisplayText(const std::string& text) override { m_Text += text; }
 };
 
+/// The downloaded-state file of a package with nothing in it yet, as the tool writes it.
+std::string FreshStateFile();
+
 /// Writes content to path (folders created), failing the test on error.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
