@@ -145,6 +145,15 @@ TEST_F(OptionsMenuTest, BoundsAreKeptAndBothFilesSaved)
     EXPECT_NE(std::string::npos, ReadFile(Path("NUV_GUIOptions.opt")).find("LOGINTIMEOUT=300\n"));
 }
 
+TEST_F(OptionsMenuTest, SettingsThatCannotBeSavedFailTheCommand)
+{
+    WriteFile(Path("NUV_GUIOptions.opt/in the way"), "");
+    const ProgramRun run = Setup("y\nX\n");
+    EXPECT_EQ(64, run.exitCode);
+    EXPECT_NE(std::string::npos, run.out.find("Cannot save NUV_GUIOptions.opt: Is a directory\n"))
+        << run.out;
+}
+
 TEST_F(OptionsMenuTest, ProxyDomainIsOfferedAndKeptOnAnEmptyAnswer)
 {
     const struct {

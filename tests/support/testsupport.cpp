@@ -96,6 +96,23 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     return run;
 }
 
+CTmpfsMount::CTmpfsMount(const std::string& folder, const std::string& options) : m_Folder(folder)
+{
+    QDir().mkpath(QString::fromStdString(folder));
+    m_Mounted = RunProgram("mount", {"-t", "tmpfs", "-o", options, "tmpfs", folder}, ".").exitCode == 0;
+}
+
+CTmpfsMount::~CTmpfsMount()
+{
+    if (m_Mounted)
+        (void)RunProgram("umount", {"-l", m_Folder}, ".");
+}
+
+bool CTmpfsMount::Remount(const std::string& options)
+{
+    return RunProgram("mount", {"-o", options, m_Folder}, ".").exitCode == 0;
+}
+
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input)
 {
