@@ -79,7 +79,7 @@ protected:
     void MarkInstalled(const std::string& name)
     {
         WriteFile(Path("packages/InstallDir.nuv"), Path("r5") + "\n");
-        WriteFile(Path("r5/installer/packages." + name), "");
+        WriteFile(Path("r5/installer/packages." + name), testsupport::FreshStateFile());
     }
 };
 
@@ -110,6 +110,9 @@ TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
         {{"-readEULA", "-path", "-instwarnoff", "-V", "install"}, 2, "Unknown command\n" + kUsage},
         {{""}, 70, kWarning + kCommandError},
         {{"-v"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"--version"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"--help"}, 0, kUsage},
+        {{"-debug", "-h", "-install"}, 0, kUsage},
         {{"-version", "foo"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
         {{"-install", "-download"}, 87,
          kWarning + "Opening Package: -download\nPackage '-download' not found\n"},
@@ -149,6 +152,70 @@ TEST_F(NuvCmdTest, DebugSwitchStartsAFreshTraceWithTheVersion)
     ASSERT_GE(firstLine.size(), ending.size());
     EXPECT_EQ(ending, firstLine.substr(firstLine.size() - ending.size()));
     EXPECT_EQ(std::string::npos, trace.find("earlier run"));
+}
+
+TEST_F(NuvCmdTest, RefusalsSayWhyAndWhatToDoNextOnStandardError)
+{
+    MakePackage("pkg");
+    MarkInstalled("pkg");
+    WriteFile(Path("pkg.npf"), "x");
+    WriteFile(Path("stray.txt"), "x");
+    ASSERT_EQ(0, testsupport::RunProgram("zip", {"-q", "stray.npf", "stray.txt"}, Path()).exitCode);
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {{"-v"}, 0, ": connection refused ("},
+        {{"-remove", "pkg"}, 86, "NUV_CMD: uninstall it first with -uninstall pkg\n"},
+        {{"-install", "other"}, 63, "NUV_CMD: pkg is installed here; -uninstall it first\n"},
+        {{"-loadNPF", "pkg.npf"}, 75, "NUV_CMD: choose another name or -remove pkg\n"},
+        {{"-loadNPF", "stray.npf"}, 95,
+         "NUV_CMD: stray.npf is invalid: the entry stray.txt lies outside the package and cache "
+         "folders\n"},
+        {{"-list", "pkg"}, 0, "NUV_CMD: the server was not reached; the versions shown come from"},
+        {{"-instal", "pkg"}, 2, "NUV_CMD: unknown command word \"-instal\"; did you mean -install?\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ProgramRun run = Run(c.args);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
+    }
+}
+
+TEST_F(NuvCmdTest, FailedConnectionTestNamesServerCauseAndTraces)
+{
+    QDir().mkpath(QString::fromStdString(Path("server")));
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(Path("server"), Path("ftp.log")));
+    const std::string closed = std::to_string(testsupport::FreeLoopbackPort());
+    const struct {
+        std::string server;
+        std::string password;
+        std::string proxy;
+        std::string says;
+    } cases[] = {
+        {"127.0.0.1:" + closed, "x", "",
+         "cannot reach the server 127.0.0.1:" + closed + ": connection refused ("},
+        {server.Address(), "wrong", "",
+         "cannot reach the server " + server.Address() + ": log-in rejected, the server replied \"530"},
+        {server.Address(), "x", "127.0.0.1",
+         "cannot reach the server " + server.Address() + " through the proxy 127.0.0.1:" + closed +
+             ": the proxy refused the connection ("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        testsupport::WriteServerDetails(Path(), c.server, testsupport::CFtpServer::kUser,
+                                        c.password, c.proxy, std::stoi(closed));
+        const ProgramRun run = testsupport::RunNuvCmd({"-debug", "-ntrace", "-v"}, Path());
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_EQ("NUV_CMD 2.0.21\n", run.out);
+        EXPECT_EQ(0u, run.err.find("NUV_CMD: " + c.says)) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("working offline; traces: " + Path() + "/NUVdebugtrace.txt"));
+        EXPECT_NE(std::string::npos, ReadFile(Path("NUVdebugtrace.txt")).find(c.says));
+        EXPECT_NE(std::string::npos, ReadFile(Path("FTPLog.txt")).find(c.says));
+    }
 }
 
 TEST_F(NuvCmdTest, UnwritableWorkingFolderIsAWarningOnly)
@@ -354,14 +421,18 @@ TEST_F(NuvCmdTest, InstalledStateThatCannotBeWrittenFailsTheInstall)
     testsupport::CTmpfsMount disk(Path("r5"), "size=1m");
     if (!disk.Mounted())
         GTEST_SKIP() << "mounting a tmpfs is not permitted here";
-    // The set-up program runs after the components and before the state is saved: it fills
-    // the disk, so only the installed-state write meets the full disk.
-    WriteFile(Path("packages/pkg/package.dat"), "Dist\n" + Path("r5") + "\nfill.sh\n\n\n\n.zip\n2\n\n");
+    // The component's install script fills the disk after its files went in, so the first
+    // write to meet the full disk is the installed state's.
+    WriteFile(Path("packages/pkg/package.dat"), "Dist\n" + Path("r5") + "\n\n\n\n\n.zip\n2\n\n");
     WriteFile(Path("packages/pkg/packages.dat"),
               testsupport::FreshStateFile() + "[A]\nversion=1.0.0\ndownloadedpackage=A-1.0.0.zip\n"
                                               "downloadedversion=1.0.0\n");
-    testsupport::MakeArchive(Path(), "A", "1.0.0", {{"A.txt", "1"}, {"installer/A/filelist", "A.txt\n"}});
-    WriteFile(Path("r5/fill.sh"), "#!/bin/sh\ncat /dev/zero > filler 2>/dev/null\nexit 0\n");
+    testsupport::MakeArchive(Path(), "A", "1.0.0",
+                             {{"A.txt", "1"},
+                              {"installer/A/filelist", "A.txt\n"},
+                              {"installer/A/A_install.scr", "exec $TESSOM_ROOT/fill.sh\n"}});
+    WriteFile(Path("r5/fill.sh"),
+              "#!/bin/sh\ncat /dev/zero > \"$(dirname \"$0\")/filler\" 2>/dev/null\nexit 0\n");
     ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(Path("r5/fill.sh")),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
@@ -393,7 +464,6 @@ TEST_F(NuvCmdTest, DamagedFilesStopTheCommandsThatReadThem)
             SCOPED_TRACE(c.file + " " + command);
             MakePackage("pkg");
             MarkInstalled("pkg");
-            WriteFile(Path("r5/installer/packages.pkg"), testsupport::FreshStateFile());
             WriteFile(Path(c.file), c.content);
             const ProgramRun run = Run({command, "pkg", "-readEULA"});
             EXPECT_EQ(122, run.exitCode);

@@ -1,4 +1,5 @@
 #include "support/testsupport.h"
+#include "cmd/exitcodes.h"
 
 #include "core/catalogue/statefiles.h"
 #include "core/nuvfunctions.h"
@@ -116,7 +117,11 @@ bool CTmpfsMount::Remount(const std::string& options)
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input)
 {
-    return RunProgram(NUV_CMD_PATH, args, workingDir, input);
+    ProgramRun run = RunProgram(NUV_CMD_PATH, args, workingDir, input);
+    // Every run of the suite checks that the documented exit-code table knows its code.
+    EXPECT_TRUE(run.exitCode < 0 || IsListedExitCode(run.exitCode))
+        << "exit code " << run.exitCode << " is missing from the exit-code table";
+    return run;
 }
 
 int FreeLoopbackPort()

@@ -89,7 +89,7 @@ TEST(ResultText, TableEntriesAndGaps)
     EXPECT_EQ("Failed deleting temporary files after installation.\n\tInstallation may or may "
               "not be successful.",
               CNUVResult::Text(104));
-    for (int code : {-1, 111, 115, 119, 120, 123, 100000})
+    for (int code : {-1, 111, 115, 119, 120, 124, 100000})
         EXPECT_EQ("No text representation of error code", CNUVResult::Text(code)) << code;
     CNUVResult result(45);
     EXPECT_EQ("Process Timed out", result.Text());
