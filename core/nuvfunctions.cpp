@@ -595,3 +595,50 @@ std::vector<std::string> CNUVFunctions::GetPTFList(bool user)
             names.push_back(line);
     return names;
 }
+
+void CNUVFunctions::ClosePackage()
+{
+    m_CurrentPackage.clear();
+    CDistributionList* list = CDistributionList::instance();
+    list->setCurrentIndex(list->count());
+}
+
+void CNUVFunctions::ConnectEngine()
+{
+    if (m_EngineConnected)
+        return;
+    m_EngineConnected = true;
+    ServerInterface* server = ServerInterface::Instance();
+    QObject::connect(server, &ServerInterface::ProgressReport, server,
+                     [this](const QString& name, int done, int total, float rate) {
+                         if (m_TransferProgress)
+                             m_TransferProgress(name.toLatin1().toStdString(), done, total, rate);
+                     });
+    QObject::connect(server, &ServerInterface::ChangeOfState, server, [this](bool online) {
+        if (m_OnlineChange)
+            m_OnlineChange(online);
+    });
+}
+
+void CNUVFunctions::SetTransferProgress(TransferProgress progress)
+{
+    m_TransferProgress = std::move(progress);
+    ConnectEngine();
+}
+
+void CNUVFunctions::SetOnlineChange(OnlineChange change)
+{
+    m_OnlineChange = std::move(change);
+    ConnectEngine();
+}
+
+void CNUVFunctions::AbortTransfer() { ServerInterface::Instance()->Abort(); }
+
+bool CNUVFunctions::IsTransferWaiting() const { return ServerInterface::Instance()->IsWaiting(); }
+
+int CNUVFunctions::LastTransferError() const { return ServerInterface::Instance()->GetLastError(); }
+
+std::string CNUVFunctions::LastTransferErrorText() const
+{
+    return ServerInterface::Instance()->GetErrorString();
+}
