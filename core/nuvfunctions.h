@@ -46,7 +46,7 @@ public:
     void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
     /// 0, or 106, 107, 108 for the first of "cache", "packages", "PTF" where no file can be
-    /// created. Leaves no "temp.txt" behind.
+    /// created. Leaves no probe file behind.
     int TestPermissions();
     /// Checks that files can be created in the installation root of the current distribution.
     /// 0; 120 no root; 119 no file could be created; 64; or the folder-creation code.
@@ -115,7 +115,8 @@ public:
     /// 78 unsafe name; or the tree-removal code.
     int DeletePackage(const std::string& name);
     /// Writes the current distribution's details to "packages/<alias>/package.dat".
-    void SavePackageDetails();
+    /// False (the user told why) when the file could not be written.
+    bool SavePackageDetails();
     /// At least 200 MiB free where the working folder is, or the figure is unknown.
     bool HasEnoughDiskSpace() const;
 
