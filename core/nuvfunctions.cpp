@@ -586,14 +586,27 @@ std::string CNUVFunctions::GetReleaseNotes(const CComponent* version)
 
 std::vector<std::string> CNUVFunctions::GetPTFList(bool user)
 {
-    const std::string folder =
-        user ? std::string(kSoftwareRoot) + "/users/" + LoginUser() : std::string(kSoftwareRoot);
     std::vector<std::string> names;
     // An empty line names no template; the last one is only the text's final line end.
-    for (const std::string& line : SplitLines(FetchText(folder + "/" + kPTFDir + "/PTFList.txt")))
+    for (const std::string& line : SplitLines(FetchText(PTFFolder(user) + "/PTFList.txt")))
         if (!line.empty())
             names.push_back(line);
     return names;
+}
+
+std::string CNUVFunctions::GetPTFText(bool user, const std::string& name)
+{
+    // A name from the server's list stays inside the template folder.
+    if (!IsSafePackageName(name))
+        return std::string();
+    return FetchText(PTFFolder(user) + "/" + name);
+}
+
+std::string CNUVFunctions::PTFFolder(bool user) const
+{
+    const std::string folder =
+        user ? std::string(kSoftwareRoot) + "/users/" + LoginUser() : std::string(kSoftwareRoot);
+    return folder + "/" + kPTFDir;
 }
 
 void CNUVFunctions::ClosePackage()

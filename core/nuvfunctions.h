@@ -129,6 +129,9 @@ public:
     std::string GetReleaseNotes(const CComponent* version);
     /// The lines of the server's global or user template list; empty when none was fetched.
     std::vector<std::string> GetPTFList(bool user);
+    /// The text of a template GetPTFList named (the global or the user's one); empty when it
+    /// could not be fetched or the name would leave the template folder.
+    std::string GetPTFText(bool user, const std::string& name);
 
     /// The lock file in the working folder that keeps two processes from changing the same
     /// store at once.
@@ -196,6 +199,8 @@ private:
     CConnectionDetails* m_pConnectionDetails = nullptr;   // the connection-details singleton
     /// The user name of the connection details ("" before NUVSetup).
     std::string LoginUser() const;
+    /// The server folder of the global or the user's templates.
+    std::string PTFFolder(bool user) const;
     /// Fetches remotePath into memory; its text, empty when the fetch failed.
     std::string FetchText(const std::string& remotePath);
 

@@ -565,6 +565,12 @@ void CNUVMainWindow::SLOTNewPackage()
         if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
             return;
         ClosePackageView();
+        if (dialog.FromTemplate()) {
+            Nuv()->m_bCatalogueFromServer = false;
+            Nuv()->m_bPTFReferenceOnly = false;
+            CreateFromTemplate(QString(), dialog.TemplateText(), dialog.Name());
+            return;
+        }
         if (!LockWorkingFolder("New Package"))
             return;
         ShowProgress(true);
@@ -834,10 +840,11 @@ void CNUVMainWindow::SLOTLoadPTF()
     CreateFromTemplate(file);
 }
 
-void CNUVMainWindow::CreateFromTemplate(const QString& file)
+void CNUVMainWindow::CreateFromTemplate(const QString& file, const std::string& text, const QString& name)
 {
     const QString title = "Package Template File";
     CPackageTemplate ptf(Latin1(file), true);
+    ptf.SetText(text);
     if (!ptf.ReadTemplate()) {
         Nuv()->m_bPTFReferenceOnly = false;
         Warn(title, QFileInfo(file).isReadable() ? "No text to read from PTF file" : "Failed reading PTF file");
@@ -850,7 +857,7 @@ void CNUVMainWindow::CreateFromTemplate(const QString& file)
     ShowProgress(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     SetBusy();
-    const bool created = Nuv()->CreatePackageFromTemplate(ptf, std::string());
+    const bool created = Nuv()->CreatePackageFromTemplate(ptf, Latin1(name));
     ClearBusy();
     QApplication::restoreOverrideCursor();
     ShowProgress(false);

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <string>
 
 class CComponent;
 class CComponentInfoWidget;
@@ -140,7 +141,9 @@ private:
     void OfferToOpen(const QString& name);
     void SetPackageCacheState();
     /// Makes (or, for reference, only opens) the package a template file describes.
-    void CreateFromTemplate(const QString& file);
+    /// text: the template's text when it did not come from file.
+    void CreateFromTemplate(const QString& file, const std::string& text = std::string(),
+                            const QString& name = QString());
     /// Asks whether to exit; true when the program is to end (now or after the wait).
     bool ConfirmQuit();
     void QuitWhenIdle();

@@ -5,6 +5,7 @@
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/distributionlist.h"
+#include "core/catalogue/packagetemplate.h"
 #include "core/nuvfunctions.h"
 #include "gui/userprompts.h"
 
@@ -18,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextEdit>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -113,7 +115,9 @@ CNewPackage::CNewPackage(QWidget* parent)
       m_pTag(Field(this, "Package Tag", kTagLength)),
       m_pFromDistribution(new QRadioButton("&Specific Distribution", this)),
       m_pFromTemplate(new QRadioButton("&Periodic Release", this)),
-      m_pDistributions(new QTreeWidget(this))
+      m_pDistributions(new QTreeWidget(this)),
+      m_pTemplates(new QTreeWidget(this)),
+      m_pInformation(new QTextEdit(this))
 {
     setWindowTitle("NUV - Create New Package");
     m_pPath->setText(kDefaultInstallPath);
@@ -132,9 +136,8 @@ CNewPackage::CNewPackage(QWidget* parent)
     radios->addStretch(1);
     fromLayout->addLayout(radios);
     m_pFromDistribution->setChecked(true);
-    // Packages are made from a distribution here; periodic releases are loaded as templates.
-    m_pFromTemplate->setEnabled(false);
-    m_pFromTemplate->setToolTip("Load a Package Template File from the File menu's Import entry");
+    // The server's templates need a connection.
+    m_pFromTemplate->setEnabled(CNUVFunctions::Instance()->IsOnline());
     connect(m_pFromDistribution, &QRadioButton::clicked, this,
             &CNewPackage::SLOTCreateFromDistributionRaioClicked);
     connect(m_pFromTemplate, &QRadioButton::clicked, this, &CNewPackage::SLOTCreateFromPTFRaioClicked);
@@ -152,6 +155,21 @@ CNewPackage::CNewPackage(QWidget* parent)
     m_pDistributions->expandAll();
     m_pDistributions->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     fromLayout->addWidget(m_pDistributions);
+    m_pTemplates->setHeaderLabels({"Periodic Releases"});
+    m_pTemplates->setAccessibleName("Periodic Releases");
+    m_pInformation->setReadOnly(true);
+    m_pInformation->setAccessibleName("Information");
+    auto* pane = new QWidget(from);
+    auto* templates = new QHBoxLayout(pane);
+    templates->setContentsMargins(0, 0, 0, 0);
+    templates->addWidget(m_pTemplates, 1);
+    auto* information = new QVBoxLayout;
+    information->addWidget(new QLabel("Information", pane));
+    information->addWidget(m_pInformation);
+    templates->addLayout(information, 1);
+    fromLayout->addWidget(pane);
+    pane->hide();
+    connect(m_pTemplates, &QTreeWidget::currentItemChanged, this, &CNewPackage::SLOTPTFSelected);
     layout->addWidget(from, 1);
     layout->addWidget(Buttons(this, "OK", [this] { SLOTOKBtn(); }));
     resize(560, 420);
@@ -169,10 +187,51 @@ int CNewPackage::Distribution() const
     return item->data(0, Qt::UserRole).toInt();
 }
 
+bool CNewPackage::FromTemplate() const { return m_pFromTemplate->isChecked(); }
+
+void CNewPackage::FillTemplates()
+{
+    if (m_bTemplatesFilled)
+        return;
+    m_bTemplatesFilled = true;
+    auto* top = new QTreeWidgetItem(m_pTemplates, {"Available Releases"});
+    top->setFlags(Qt::ItemIsEnabled);
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    for (const bool user : {false, true})
+        for (const std::string& name : nuv->GetPTFList(user)) {
+            auto* item = new QTreeWidgetItem(top, {Text(name)});
+            item->setData(0, Qt::UserRole, user);
+        }
+    m_pTemplates->expandAll();
+}
+
+void CNewPackage::SLOTPTFSelected()
+{
+    m_TemplateText.clear();
+    m_pInformation->clear();
+    const QTreeWidgetItem* item = m_pTemplates->currentItem();
+    if (!item || !item->parent())
+        return;
+    const std::string text = CNUVFunctions::Instance()->GetPTFText(item->data(0, Qt::UserRole).toBool(),
+                                                                   item->text(0).toLatin1().toStdString());
+    CPackageTemplate ptf(std::string(), false);
+    ptf.SetText(text);
+    if (!ptf.ReadTemplate()) {
+        m_pInformation->setPlainText("No text to read from PTF file");
+        return;
+    }
+    m_TemplateText = text;
+    m_pInformation->setPlainText(Text(ptf.GetName() + "\n\n" + ptf.GetDescription() + "\n\nDistribution: " +
+                                      ptf.GetDistribution()));
+}
+
 void CNewPackage::SLOTOKBtn()
 {
-    if (m_pFromTemplate->isChecked()) {
-        Warn("PTF Selection", "No Package Template File(PTF) selected.\nPlease select one or cancel this operation");
+    if (FromTemplate()) {
+        if (m_TemplateText.empty())
+            Warn("PTF Selection", "No Package Template File(PTF) selected.\nPlease select one or cancel this operation");
+        else
+            accept();
         return;
     }
     QString missing;
@@ -196,9 +255,23 @@ void CNewPackage::SLOTBrowseBtn()
         m_pPath->setText(folder);
 }
 
-void CNewPackage::SLOTCreateFromDistributionRaioClicked() { m_pDistributions->setEnabled(true); }
+void CNewPackage::SLOTCreateFromDistributionRaioClicked()
+{
+    m_pTemplates->parentWidget()->hide();
+    m_pDistributions->show();
+    m_pPath->setEnabled(true);
+    m_pTag->setEnabled(true);
+}
 
-void CNewPackage::SLOTCreateFromPTFRaioClicked() { m_pDistributions->setEnabled(false); }
+void CNewPackage::SLOTCreateFromPTFRaioClicked()
+{
+    // The template brings its own root and tag; the path is offered for change afterwards.
+    m_pDistributions->hide();
+    m_pTemplates->parentWidget()->show();
+    m_pPath->setEnabled(false);
+    m_pTag->setEnabled(false);
+    FillTemplates();
+}
 
 // --- Duplicate package ----------------------------------------------------------------------
 

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <string>
 #include <vector>
 
 class CComponentHolder;
@@ -9,6 +10,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QTextEdit;
 class QTreeWidget;
 
 /// Where new installation roots are proposed and root choosers start.
@@ -25,6 +27,9 @@ public:
     QString Tag() const;
     /// The index of the chosen distribution in the distribution list, or -1.
     int Distribution() const;
+    bool FromTemplate() const;
+    /// The text of the chosen server template (template mode).
+    std::string TemplateText() const { return m_TemplateText; }
 
     QLineEdit* m_pName;
     QLineEdit* m_pPath;
@@ -32,13 +37,22 @@ public:
     QRadioButton* m_pFromDistribution;
     QRadioButton* m_pFromTemplate;
     QTreeWidget* m_pDistributions;
+    QTreeWidget* m_pTemplates;
+    QTextEdit* m_pInformation;
 
 public Q_SLOTS:
+    void SLOTPTFSelected();
     void SLOTOKBtn();
     void SLOTCancelBtn() { reject(); }
     void SLOTBrowseBtn();
     void SLOTCreateFromDistributionRaioClicked();
     void SLOTCreateFromPTFRaioClicked();
+
+private:
+    /// Lists the server's global and user templates (once; fetching runs the transfer loop).
+    void FillTemplates();
+    bool m_bTemplatesFilled = false;
+    std::string m_TemplateText;
 };
 
 /// A package of the store to copy under a new name and installation path.

@@ -2,6 +2,7 @@
 // portable and delta package files, the working-folder lock and the remembered layout.
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/distribution.h"
+#include "core/catalogue/packagetemplate.h"
 #include "gui/actiondialogs.h"
 #include "gui/storedialogs.h"
 #include "guifixture.h"
@@ -17,6 +18,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSysInfo>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 using namespace guitest;
@@ -310,4 +312,30 @@ TEST_F(StoreDialogsTest, TemplateForReferenceSwitchesTheOperationsOffAndForCreat
     EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("pkg"));
     EXPECT_FALSE(CNUVFunctions::Instance()->m_bPTFReferenceOnly);
     EXPECT_EQ(std::vector<QString>{"NUV - ChangePath"}, m_Prompts->dialogs);
+}
+
+TEST_F(StoreDialogsTest, NewPackageFromAServerTemplateNeedsOneChosen)
+{
+    MakePackage();
+    OpenPackage();
+    WriteFile(TheServer()->Served("PTF/PTFList.txt"), "release1.ptf\n");
+    WriteFile(TheServer()->Served("PTF/release1.ptf"), CPackageTemplate::TemplateText(*CDistributionList::instance()->getCurrentDistribution()));
+    m_Prompts->onDialog = When("NUV - Create New Package", [](QDialog& base) {
+        auto& dialog = static_cast<CNewPackage&>(base);
+        dialog.m_pFromTemplate->click();
+        dialog.SLOTOKBtn();   // none chosen
+        const QTreeWidgetItem* top = dialog.m_pTemplates->topLevelItem(0);
+        EXPECT_EQ("Available Releases", top->text(0));
+        dialog.m_pTemplates->setCurrentItem(top->child(0));
+        EXPECT_TRUE(dialog.m_pInformation->toPlainText().contains("Distribution: Main"));
+        dialog.m_pName->setText("release");
+        dialog.SLOTOKBtn();
+        return dialog.result();
+    });
+    m_Window->Action("New Package...")->trigger();
+    EXPECT_EQ("PTF Selection: No Package Template File(PTF) selected.\nPlease select one or cancel this operation\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ("release", CNUVFunctions::Instance()->CurrentPackage());
+    EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("release"));
+    EXPECT_EQ((std::vector<QString>{"NUV - Create New Package", "NUV - ChangePath"}), m_Prompts->dialogs);
 }
