@@ -116,6 +116,8 @@ private:
     /// Display name and local path for m_RemotePath; true when the local file exists.
     bool PrepareTargetNames();
     bool OpenTargetFile();
+    /// Starts the disk writing the blocks received since the last call, every few MiB.
+    void StartWriteBack();
     void DropTargetFile(bool removeFromDisk);
     /// Syncs the finished target and gives it its own name (an empty one is removed when
     /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
@@ -161,6 +163,7 @@ private:
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
 
     int m_BytesDone = 0;
+    qint64 m_WrittenBack = 0;   // bytes of the target file handed to the disk
     float m_Rate = 0;
     std::string m_TextData;
     std::string m_DisplayName;
