@@ -399,9 +399,13 @@ int CNUVProgram::OptionsMenu()
         }
         ShowOptions();
         NUVDisplay("\n");
-        if (details->WriteDetails() != 0)
+        // Settings that were not kept must not look saved to a script that ran the menu.
+        if (details->WriteDetails() != 0) {
             NUVDisplay("Cannot save the connection details\n");
-        CNUVOptions::Instance()->Write();
+            result = rc::CannotCreateFile;
+        }
+        if (!CNUVOptions::Instance()->Write())
+            result = rc::CannotCreateFile;
         ReportSettingsTest();
     }
     if (details->IsGenericLogin())

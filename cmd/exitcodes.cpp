@@ -26,8 +26,11 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
         {rc::ChildFailedToStart, nullptr, kArchiveRun},
         {rc::ProcessTimedOut, nullptr, kArchiveRun},
         {rc::InstallFailed, nullptr,
-         "-install: components failed, or another package is installed (here or in the root)"},
-        {rc::CannotCreateFile, nullptr, "-makeNPF wrote no file; -new could not save the selection"},
+         "-install: components failed, or another package is installed (here or in the root); "
+         "-install, -uninstall: a state file could not be saved"},
+        {rc::CannotCreateFile, nullptr,
+         "-makeNPF wrote no file; -new could not save the selection; -setup, -download, -delete, "
+         "-install: a file of the tool could not be saved"},
         {rc::UnknownAction, nullptr, "an empty word where the command should be"},
         {rc::NoCurrentDistribution, nullptr, "-new"},
         {rc::NoPackageSpecified, nullptr,
@@ -37,7 +40,7 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
         {rc::NullPointer, nullptr, kOpening},
         {rc::NoPackageName, nullptr, "a package name with \"/\", \"\\\" or \"..\""},
         {rc::DistributionNoLongerSupported, nullptr, kOpening},
-        {rc::FailedOpeningPTF, nullptr, "-loadPTF without a file"},
+        {rc::FailedOpeningPTF, nullptr, "-loadPTF without a file; -makePTF could not write the template"},
         {rc::FileDoesNotExist, nullptr, "-loadNPF: no such file"},
         {rc::PackageInstalled, nullptr, "-remove: the package is installed"},
         {rc::PackageNotFound, nullptr, "no such package; -loadDPF: no such file"},
@@ -52,8 +55,11 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
         {rc::DeletingFromCacheFailed, nullptr, "-delete: components failed"},
         {rc::ProcessFailed, nullptr, kArchiveRun},
         {rc::EULARefused, "licence not accepted", "-install: refused, no answer, or no licence text"},
-        {rc::RootNotWritable, "installation root not writable", "-install"},
+        {rc::RootNotWritable, "installation root not writable", "-install, -uninstall"},
         {rc::UninstallFailed, nullptr, "-uninstall: components failed"},
+        {rc::FileDamaged, nullptr,
+         "any command that opens a package: its details or a state file is damaged (the path is "
+         "shown)"},
         {rc::WorkingFolderLocked, nullptr,
          "any command but -packages, -version and the usage text: another NUV process holds the folder"},
     };

@@ -69,11 +69,14 @@ int CountMarked(const CComponentManager& manager, int action)
 /// The exit code of a batch command. The batches report their failures in their summaries
 /// and end with 0 (or the state save's code); scripts calling the program need a failure to
 /// show in the exit code, so failed components give the batch's failure code. A first
-/// installation that could not start (unwritable root) is a failure too.
+/// installation or uninstallation that could not start (unwritable root) is a failure too, and
+/// so is a batch whose state could not be saved.
 int BatchExitCode(int batchResult, const CComponentManager& manager, int failureCode)
 {
     if (!manager.FailedComponents().empty())
         return failureCode;
+    if (manager.StateNotSaved())
+        return batchResult != rc::Success ? batchResult : failureCode;
     if (batchResult == rc::RootNotWritable)
         return batchResult;
     return rc::Success;
@@ -247,8 +250,12 @@ int CNUVProgram::InstallOpenPackage()
                      distribution->GetTessomRoot().c_str(), previousRoot.c_str());
         (void)distribution->setTessomRoot(previousRoot);
     }
-    CNUVFunctions::Instance()->SavePackageDetails();
-    return installResult != rc::Success ? installResult : uninstallResult;
+    const bool saved = CNUVFunctions::Instance()->SavePackageDetails();
+    if (installResult != rc::Success)
+        return installResult;
+    if (uninstallResult != rc::Success)
+        return uninstallResult;
+    return saved ? rc::Success : rc::CannotCreateFile;
 }
 
 std::string CNUVProgram::InstallationRoot() const
@@ -275,7 +282,8 @@ bool CNUVProgram::ApplyInstallationPath(std::string* previous)
     }
     *previous = distribution->GetTessomRoot();
     (void)distribution->setTessomRoot(m_InstallationPath);
-    CNUVFunctions::Instance()->SavePackageDetails();
+    // A failed save is shown now and fails the command through the save at its end.
+    (void)CNUVFunctions::Instance()->SavePackageDetails();
     NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
     return true;
 }
@@ -359,10 +367,11 @@ int CNUVProgram::MakeTemplate(const std::string& name)
         return ReportResult(opened, name);
     }
     if (const CDistribution* current = CurrentDistribution()) {
-        if (current->WriteTemplate() != rc::Success)
+        if (const int written = current->WriteTemplate(); written != rc::Success) {
             NUVDisplay("File creation unsuccessfully");
-        else
-            NUVDisplay("File created successfully");
+            return written;
+        }
+        NUVDisplay("File created successfully");
     }
     return rc::Success;
 }
@@ -535,6 +544,8 @@ int CNUVProgram::ReportResult(int code, const std::string& name)
         return code;
     if (code == rc::PackageNotFound)
         NUVDisplay("Package '%s' not found\n", name.c_str());
+    else if (code == rc::FileDamaged)
+        ;   // the damaged file and what is wrong with it were shown when it was read
     else if (code == rc::DistributionNoLongerSupported)
         NUVDisplay("The distirbution '%s' used by package '%s' is not supported with you current "
                    "connection details.\n",

@@ -26,7 +26,6 @@
 namespace {
 
 const char kPTFDir[] = "PTF";
-const char kTempFile[] = "temp.txt";
 const char* const kPackagesDir = CPackageStore::kFolder;
 const char* const kDetailsFile = CPackageStore::kDetailsFile;
 const char* const kStateFile = CPackageStore::kStateFile;
@@ -38,6 +37,25 @@ constexpr int kListAttempts = 5;
 std::string PackageFolder(const std::string& name) { return CPackageStore::PackageFolder(name); }
 
 std::string DetailsPath(const std::string& name) { return CPackageStore::DetailsPath(name); }
+
+/// 0, or 122 after telling the user, when a package's details file is empty or holds bytes
+/// that neither the text form nor the older data-stream form can hold.
+int CheckDetailsFile(const std::string& path)
+{
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes))
+        return rc::Success;   // a missing file is the package store's to report
+    std::string damage;
+    if (bytes.find_first_not_of(" \t\r\n") == std::string::npos)
+        damage = "it is empty";
+    else if (!IsPlainText(bytes) && !CPackageDetails().ParseOldFormat(bytes))
+        damage = "it holds bytes that are not text";
+    if (damage.empty())
+        return rc::Success;
+    Trace("Damaged package details %s: %s", path.c_str(), damage.c_str());
+    NUVDisplay("The file %s is damaged: %s\n", path.c_str(), damage.c_str());
+    return rc::FileDamaged;
+}
 
 }  // namespace
 
@@ -195,7 +213,7 @@ int CNUVFunctions::TestPermissions()
          "Failed to create file in PTF other error %x"}};
     for (const auto& folder : kFolders) {
         int error = 0;
-        if (CanCreateFile(JoinPath(folder.folder, kTempFile), &error))
+        if (CanCreateFileIn(folder.folder, &error))
             continue;
         Trace(IsPermissionError(error) ? folder.permissionText : folder.otherText,
               static_cast<unsigned>(error));
@@ -319,6 +337,8 @@ int CNUVFunctions::OpenPackage(const std::string& newPackageName)
         Trace("Unknown Package");
         return rc::PackageNotFound;
     }
+    if (const int checked = CheckDetailsFile(DetailsPath(name)); checked != rc::Success)
+        return checked;
     // The list trims the name it files the distribution under; the same name must find it.
     const std::string distribution = TrimSpaces(GetDetailsForPackage(name).distribution);
     // An unreadable file makes nothing current, which the check below reports.
@@ -339,7 +359,9 @@ int CNUVFunctions::OpenPackage(const std::string& newPackageName)
     }
     if (list->writeDistributionDetails(DetailsPath(name)) != 0)
         Trace("Cannot save %s", DetailsPath(name).c_str());   // the file read above stays
-    (void)current->getComponents();   // always 0; what was read shows in the catalogue
+    // A damaged file was reported; acting on what could be read would be acting blind.
+    if (const int loaded = current->getComponents(); loaded != rc::Success)
+        return loaded;
     return result;
 }
 
@@ -428,7 +450,7 @@ int CopyPackageFiles(const std::string& source, const std::string& newName,
     std::string content;
     for (const std::string& line : lines)
         content += line + "\n";
-    return WriteFileAtomically(path, content) ? rc::Success : rc::InvalidFile;
+    return SaveFile(path, content) ? rc::Success : rc::InvalidFile;
 }
 
 }  // namespace
@@ -472,18 +494,20 @@ int CNUVFunctions::DeletePackage(const std::string& name)
     return DeleteFileTree(folder);
 }
 
-void CNUVFunctions::SavePackageDetails()
+bool CNUVFunctions::SavePackageDetails()
 {
     CDistributionList* list = CDistributionList::instance();
     const CDistribution* current = list->getCurrentDistribution();
     if (!current)
-        return;
+        return true;
     if (!IsSafePackageName(current->GetAlias())) {
         Trace("Not saving details for package <%s>", current->GetAlias().c_str());
-        return;
+        return true;
     }
-    if (list->writeDistributionDetails(DetailsPath(current->GetAlias())) != 0)
-        Trace("Cannot save %s", DetailsPath(current->GetAlias()).c_str());
+    if (list->writeDistributionDetails(DetailsPath(current->GetAlias())) == 0)
+        return true;
+    Trace("Cannot save %s", DetailsPath(current->GetAlias()).c_str());
+    return false;
 }
 
 bool CNUVFunctions::HasEnoughDiskSpace() const
@@ -570,4 +594,51 @@ std::vector<std::string> CNUVFunctions::GetPTFList(bool user)
         if (!line.empty())
             names.push_back(line);
     return names;
+}
+
+void CNUVFunctions::ClosePackage()
+{
+    m_CurrentPackage.clear();
+    CDistributionList* list = CDistributionList::instance();
+    list->setCurrentIndex(list->count());
+}
+
+void CNUVFunctions::ConnectEngine()
+{
+    if (m_EngineConnected)
+        return;
+    m_EngineConnected = true;
+    ServerInterface* server = ServerInterface::Instance();
+    QObject::connect(server, &ServerInterface::ProgressReport, server,
+                     [this](const QString& name, int done, int total, float rate) {
+                         if (m_TransferProgress)
+                             m_TransferProgress(name.toLatin1().toStdString(), done, total, rate);
+                     });
+    QObject::connect(server, &ServerInterface::ChangeOfState, server, [this](bool online) {
+        if (m_OnlineChange)
+            m_OnlineChange(online);
+    });
+}
+
+void CNUVFunctions::SetTransferProgress(TransferProgress progress)
+{
+    m_TransferProgress = std::move(progress);
+    ConnectEngine();
+}
+
+void CNUVFunctions::SetOnlineChange(OnlineChange change)
+{
+    m_OnlineChange = std::move(change);
+    ConnectEngine();
+}
+
+void CNUVFunctions::AbortTransfer() { ServerInterface::Instance()->Abort(); }
+
+bool CNUVFunctions::IsTransferWaiting() const { return ServerInterface::Instance()->IsWaiting(); }
+
+int CNUVFunctions::LastTransferError() const { return ServerInterface::Instance()->GetLastError(); }
+
+std::string CNUVFunctions::LastTransferErrorText() const
+{
+    return ServerInterface::Instance()->GetErrorString();
 }

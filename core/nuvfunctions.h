@@ -46,7 +46,7 @@ public:
     void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
     /// 0, or 106, 107, 108 for the first of "cache", "packages", "PTF" where no file can be
-    /// created. Leaves no "temp.txt" behind.
+    /// created. Leaves no probe file behind.
     int TestPermissions();
     /// Checks that files can be created in the installation root of the current distribution.
     /// 0; 120 no root; 119 no file could be created; 64; or the folder-creation code.
@@ -90,6 +90,8 @@ public:
     /// 79 the server no longer lists the distribution (the package is open on its cached
     /// catalogue all the same).
     int OpenPackage(const std::string& newPackageName);
+    /// Forgets the open package: no package name and no current distribution.
+    void ClosePackage();
     /// Makes distribution IndexOfDistribution (0-based) current, gives it the name, root and
     /// tag, writes the package's two files (unless a template is opened as reference only) and
     /// opens it. 73 no distributions; 78 empty or unsafe name; 75 the name is taken; 71 no
@@ -113,7 +115,8 @@ public:
     /// 78 unsafe name; or the tree-removal code.
     int DeletePackage(const std::string& name);
     /// Writes the current distribution's details to "packages/<alias>/package.dat".
-    void SavePackageDetails();
+    /// False (the user told why) when the file could not be written.
+    bool SavePackageDetails();
     /// At least 200 MiB free where the working folder is, or the figure is unknown.
     bool HasEnoughDiskSpace() const;
 
@@ -150,6 +153,23 @@ public:
     }
     const CatalogueProgress& GetCatalogueProgress() const { return m_RunState.m_CatalogueProgress; }
 
+    // --- The transfer engine as a program's window sees it --------------------------------
+    /// Receives every progress report of a running transfer (shown name, bytes done, total,
+    /// bytes per second); an empty function stops the reports.
+    using TransferProgress = std::function<void(const std::string& name, int done, int total, float rate)>;
+    void SetTransferProgress(TransferProgress progress);
+    /// Receives the engine's change to on-line (a log-in or proxy answer) or off-line.
+    using OnlineChange = std::function<void(bool online)>;
+    void SetOnlineChange(OnlineChange change);
+    /// Ends the transfer wait that is running, if any; its transfer fails as aborted.
+    void AbortTransfer();
+    /// A transfer is running its nested event loop.
+    bool IsTransferWaiting() const;
+    /// The engine's result code of its last operation (the start-up connection test first).
+    int LastTransferError() const;
+    /// The engine's words for its last failure.
+    std::string LastTransferErrorText() const;
+
     const std::string& CurrentPackage() const { return m_CurrentPackage; }
     CConnectionDetails* ConnectionDetails() const { return m_pConnectionDetails; }
 
@@ -181,6 +201,11 @@ private:
 
     /// Removes what interrupted writes of the atomic writer left beside the state files.
     void RemoveStaleTemporaryFiles() const;
+    TransferProgress m_TransferProgress;
+    OnlineChange m_OnlineChange;
+    bool m_EngineConnected = false;
+    /// Routes the engine's signals to the two receivers above (once).
+    void ConnectEngine();
 
     std::string m_CurrentPackage;
     std::unique_ptr<QLockFile> m_WorkingFolderLock;

@@ -58,8 +58,8 @@ std::string CNUVOptions::FileText() const
     return text;
 }
 
-void CNUVOptions::Write()
+bool CNUVOptions::Write()
 {
-    // Nothing is reported: an unwritable file keeps the old one and the settings stay in memory.
-    (void)WriteFileAtomically(kFileName, FileText());
+    // An unwritable file keeps the old one; the settings stay in memory for this run.
+    return SaveFile(kFileName, FileText());
 }

@@ -12,7 +12,8 @@ public:
     /// nothing. Never reports an error.
     void Read();
     /// Writes the five lines through the atomic writer; an unwritable file leaves the old one.
-    void Write();
+    /// False (and the user told why) when the file could not be saved.
+    bool Write();
     /// The text Write stores, for the current values.
     std::string FileText() const;
     /// Applies a file's text as Read does.

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -582,17 +583,34 @@ bool IsLink(const std::string& path)
 
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 
-bool CanCreateFile(const std::string& path, int* error)
+bool CanCreateFileIn(const std::string& folder, int* error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *error = errno;
-        return false;
+    // A fixed probe name would let a link planted there make a privileged run truncate the
+    // file it points to, and would delete a file of that name. The probe gets a name nobody
+    // holds, is made only when nothing is there (never through a link) and goes by the name it
+    // was made under only while that name is still the file this run made.
+    static std::random_device source;
+    const std::string stem = JoinPath(folder, ".nuvprobe." + std::to_string(::getpid()) + ".");
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = stem + std::to_string(source());
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            *error = errno;
+            return false;
+        }
+        struct stat made, named;
+        if (::fstat(fd, &made) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+            made.st_dev == named.st_dev && made.st_ino == named.st_ino &&
+            ::unlink(path.c_str()) != 0)
+            Trace("Failed to remove %s: %s", path.c_str(), std::strerror(errno));
+        ::close(fd);
+        return true;
     }
-    ::close(fd);
-    if (const int removed = RemoveFile(path); removed != rc::Success)
-        Trace("Failed to remove %s: %d", path.c_str(), removed);
-    return true;
+    *error = EEXIST;
+    return false;
 }
 
 namespace {
@@ -640,7 +658,7 @@ int TestRootPermissions(const std::string& root)
         return made;
     }
     int error = 0;
-    const bool writable = CanCreateFile(JoinPath(folder, "temp.txt"), &error);
+    const bool writable = CanCreateFileIn(folder, &error);
     // Only folders this test made are removed: an empty root prepared by an administrator
     // keeps its owner and modes.
     RemoveCreatedFolders(folder, created);

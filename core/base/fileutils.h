@@ -78,9 +78,10 @@ std::string RealPath(const std::string& path);
 
 /// errno values that mean the caller lacks the rights.
 bool IsPermissionError(int error);
-/// Creates path for writing, closes it and removes it again. False with errno in *error when it
-/// cannot be created.
-bool CanCreateFile(const std::string& path, int* error);
+/// Creates a probe file of a name of its own in folder (exclusively, never through a link) and
+/// removes it again; nothing else in folder is opened or removed. False with errno in *error
+/// when it cannot be created.
+bool CanCreateFileIn(const std::string& folder, int* error);
 /// Checks that files can be created in an installation root, making it when missing.
 /// 0; 120 no root; 119 no file could be created; the folder-creation code. A root that had
 /// to be created for the test is removed again when empty.

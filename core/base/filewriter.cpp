@@ -1,6 +1,7 @@
 #include "core/base/filewriter.h"
 
 #include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 #include "portability/systemenv.h"
@@ -49,29 +50,48 @@ void SyncFolder(const std::string& path)
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, const std::string& content, int mode)
+bool WriteFileAtomically(const std::string& path, const std::string& content, int mode,
+                         int* error)
 {
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0) {
+        const int failure = errno;
         Trace("WriteFileAtomically: cannot create temporary file for %s: %s", path.c_str(),
-              std::strerror(errno));
+              std::strerror(failure));
+        if (error)
+            *error = failure;
         return false;
     }
     // The content must be on the disk before the rename makes it the file: renamed first, a
     // power cut could leave an empty file in place of the old one.
     const bool written = WriteAllBytes(fd, content) && ::fchmod(fd, TargetMode(path, mode)) == 0 &&
                          CSystemEnv::Instance().SyncFile(fd);
-    const int writeErrno = errno;
+    int failure = written ? 0 : errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temp.c_str(), path.c_str()) != 0) {
-        Trace("WriteFileAtomically: writing %s failed: %s", path.c_str(),
-              std::strerror(written ? errno : writeErrno));
+    if (written && !closed)
+        failure = errno;
+    if (failure == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        Trace("WriteFileAtomically: writing %s failed: %s", path.c_str(), std::strerror(failure));
         ::unlink(temp.c_str());
+        if (error)
+            *error = failure;
         return false;
     }
     SyncFolder(path);
     return true;
+}
+
+bool SaveFile(const std::string& path, const std::string& content, int mode)
+{
+    int error = 0;
+    if (WriteFileAtomically(path, content, mode, &error))
+        return true;
+    NUVDisplay("Cannot save %s: %s\n", path.c_str(),
+               std::strerror(error != 0 ? error : EIO));
+    return false;
 }
 
 bool WriteAllBytes(int fd, const std::string& content)

@@ -8,8 +8,14 @@
 /// folder, is flushed and synced, and is renamed over the target, so a crash or a full disk
 /// leaves either the old file or the new one, never a half-written one.
 /// mode: the permission bits of the new file; -1 keeps those of the file it replaces
-/// (0644 for a new file). Returns false, with the old file untouched, on any failure.
-bool WriteFileAtomically(const std::string& path, const std::string& content, int mode = -1);
+/// (0644 for a new file). Returns false, with the old file untouched, on any failure; error
+/// (when given) receives the errno of the step that failed.
+bool WriteFileAtomically(const std::string& path, const std::string& content, int mode = -1,
+                         int* error = nullptr);
+
+/// WriteFileAtomically for a file whose loss the user must hear of: a failure is displayed
+/// as "Cannot save <path>: <reason>" through the output channel.
+bool SaveFile(const std::string& path, const std::string& content, int mode = -1);
 
 /// Writes all of content to the open descriptor fd, retrying short writes and interrupted
 /// calls. False on the first real failure (errno set).

@@ -125,6 +125,7 @@ enum : int {
     RootNotWritable = 119,           // platform root permission test: write failed
     RootEmpty = 120,                 // platform root permission test: no root set
     UninstallFailed = 121,
+    FileDamaged = 122,               // a state or definition file that cannot be what was written
     WorkingFolderLocked = 123,       // another process holds the working folder's lock
 };
 }  // namespace rc

@@ -67,6 +67,14 @@ std::vector<std::string> SplitLines(const std::string& text)
     }
 }
 
+bool IsPlainText(const std::string& bytes)
+{
+    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7f;
+    });
+}
+
 bool ReadFileBytes(const std::string& path, std::string* content)
 {
     std::ifstream in(path, std::ios::binary);

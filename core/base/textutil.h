@@ -47,5 +47,9 @@ std::string Stars(const std::string& secret);
 /// Decimal value as C's atoi: leading blanks, optional sign, digits up to the first other byte.
 long long ParseDecimal(const std::string& text);
 
+/// True when bytes hold no control characters besides tab, line feed and carriage return: what
+/// every text file of the tool holds, and random bytes practically never do.
+bool IsPlainText(const std::string& bytes);
+
 /// The whole content of a file. False when it cannot be opened or read.
 bool ReadFileBytes(const std::string& path, std::string* content);

@@ -6,6 +6,7 @@
 #include "core/base/filewriter.h"
 #include "core/base/runstate.h"
 #include "core/base/fileutils.h"
+#include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
@@ -411,8 +412,9 @@ int CComponentManager::WriteDownloadedState(const std::string& folder)
 {
     // Without a package name the file would land beside the package folders.
     const std::string path = DownloadedStatePath(folder);
-    if (path.empty() || !WriteFileAtomically(path, CStateFiles::DownloadedStateText(*this))) {
+    if (path.empty() || !SaveFile(path, CStateFiles::DownloadedStateText(*this))) {
         Trace("Cannot write downloaded state %s", path.c_str());
+        m_bStateNotSaved = true;
         return rc::CannotCreateFile;
     }
     return rc::Success;
@@ -424,12 +426,14 @@ int CComponentManager::WriteInstalledState()
     const std::string path = InstalledStatePath();
     if (path.empty()) {
         Trace("Cannot write installed state: no root or package name");
+        m_bStateNotSaved = true;
         return rc::CannotCreateFile;
     }
     if (IsFolder(m_pDistribution->GetTessomRoot()))
         (void)MakeDirPath(DirName(path));   // may exist already; the write below decides
-    if (!WriteFileAtomically(path, CStateFiles::InstalledStateText(*this))) {
+    if (!SaveFile(path, CStateFiles::InstalledStateText(*this))) {
         Trace("Cannot write installed state %s", path.c_str());
+        m_bStateNotSaved = true;
         return rc::CannotCreateFile;
     }
     return rc::Success;
@@ -453,14 +457,41 @@ void CComponentManager::ReadInstalledState(const std::string& path)
                               [this](const CStateSection& section) { CloseInstalledSection(section); });
 }
 
-void CComponentManager::ReadStateFiles()
+namespace {
+
+/// 0 when the state file at path is missing or sound; otherwise tells the user what is wrong
+/// with it and gives 122. Read as empty, a damaged file would make every command act as if
+/// nothing were downloaded or installed.
+int CheckStateFile(const std::string& path)
 {
-    ReadDownloadedState(DownloadedStatePath(std::string()));
+    std::string text;
+    if (path.empty() || !ReadFileBytes(path, &text))
+        return rc::Success;
+    const std::string damage = CStateFiles::Damage(text);
+    if (damage.empty())
+        return rc::Success;
+    Trace("Damaged state file %s: %s", path.c_str(), damage.c_str());
+    NUVDisplay("The file %s is damaged: %s\n", path.c_str(), damage.c_str());
+    return rc::FileDamaged;
+}
+
+}  // namespace
+
+int CComponentManager::ReadStateFiles()
+{
+    const std::string downloaded = DownloadedStatePath(std::string());
+    const int downloadedCheck = CheckStateFile(downloaded);
+    if (downloadedCheck == rc::Success)
+        ReadDownloadedState(downloaded);
     const std::string root = CStateFiles::GetInstallationDir();
     const std::string alias = m_pDistribution ? m_pDistribution->GetAlias() : std::string();
     if (root.empty() || alias.empty())
-        return;   // nothing is installed, or no package is open
-    ReadInstalledState(CStateFiles::InstalledStatePath(root, alias));
+        return downloadedCheck;   // nothing is installed, or no package is open
+    const std::string installed = CStateFiles::InstalledStatePath(root, alias);
+    const int installedCheck = CheckStateFile(installed);
+    if (installedCheck == rc::Success)
+        ReadInstalledState(installed);
+    return downloadedCheck != rc::Success ? downloadedCheck : installedCheck;
 }
 
 void CComponentManager::CloseDownloadedSection(const CStateSection& section)

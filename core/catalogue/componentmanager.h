@@ -102,6 +102,9 @@ public:
     int BatchResult() const { return m_BatchResult; }
     /// Names of the components the last batch could not process, in the order met.
     const std::vector<std::string>& FailedComponents() const { return m_FailedComponents; }
+    /// A state file (or the installation-folder record) could not be written since the last
+    /// batch began; the user was told which and why.
+    bool StateNotSaved() const { return m_bStateNotSaved; }
     /// Deletes "InstallDir.nuv" in the "packages" folder.
     void DestroyInstallationDirFile();
 
@@ -121,8 +124,9 @@ public:
     /// Merges an installed-state file into the catalogue; a missing file reads as empty.
     void ReadInstalledState(const std::string& path);
     /// The package's downloaded-state file, then the installed-state file below the root that
-    /// "InstallDir.nuv" records (skipped when it records none).
-    void ReadStateFiles();
+    /// "InstallDir.nuv" records (skipped when it records none). A damaged file
+    /// (CStateFiles::Damage) is reported with its path and not read: 122; otherwise 0.
+    int ReadStateFiles();
     /// Diagnostic list of current records and their server paths in debug_files/<name>.txt
     /// (a numbered name when that exists). 0 or 64.
     int WriteServerPathList(const std::string& name);
@@ -145,10 +149,11 @@ private:
     };
     struct UninstallPlan {
         bool everything = false;   // every installed component goes
+        bool servicesStopped = false;   // this batch stopped them for everything to go
         bool needServices = false;
         bool needSetup = false;
     };
-    /// Clears the stop flag, the result and the failed list.
+    /// Clears the stop flag, the result, the failed list and the not-saved mark.
     void BeginBatch();
     /// Runs step on each holder's record marked action, reading the stop flag before each
     /// holder; a failing step files the name and its code as the batch result. False (result
@@ -163,8 +168,16 @@ private:
     void ReportBatch(const char* successText, const char* what, int failure);
     int PrepareInstall(const std::string& root, InstallPlan* plan);
     int InstallOne(CComponentHolder& holder, CComponent& record, int* counter, int total);
-    void FinishInstall(const InstallPlan& plan);
+    /// True when files can be created in root; otherwise prints that batch ("Install",
+    /// "Uninstall") cannot proceed.
+    bool RootWritable(const std::string& root, const char* batch);
+    /// Set-up, saving, summary and service start after the components of an install batch.
+    void FinishInstall(const InstallPlan& plan, const std::string& root);
+    /// Saves both state files and "InstallDir.nuv"; that one only once the installed state
+    /// was saved.
     void RecordInstallation(const std::string& root);
+    /// Deletes the installed-state file; a file that stays is reported and fails the batch.
+    void RemoveInstalledState();
     UninstallPlan PrepareUninstall(int total);
     /// Saves the installed state and clears the root; true when nothing stays installed.
     bool RecordUninstallation(const std::string& root);
@@ -177,6 +190,7 @@ private:
     std::vector<CComponent*> m_DependencyList;
     bool m_bStop = false;
     int m_BatchResult = 0;
+    bool m_bStateNotSaved = false;
     bool m_bServicesStopped = false;   // by an uninstall batch, for the install batch after it
     bool m_bSetupRemoved = false;      // likewise for the platform set-up
     std::vector<std::string> m_FailedComponents;

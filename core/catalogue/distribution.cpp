@@ -6,6 +6,7 @@
 #include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
 #include "core/base/runstate.h"
+#include "core/base/textutil.h"
 #include "core/server/serverinterface.h"
 #include "core/base/trace.h"
 
@@ -60,6 +61,7 @@ int CDistribution::getComponents()
     if (!progress)
         NUVDisplay("\nReading Distribution Info %3d%%\r", 0);
     ServerInterface* server = ServerInterface::Instance();
+    int loaded = rc::Success;
     if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
         const int pairs = FileListCount();
@@ -98,6 +100,14 @@ int CDistribution::getComponents()
             }
             const std::string location = ServerLocation(file, subPath);
             Trace("\tServer Location = %s", location.c_str());
+            if (!IsPlainText(text)) {
+                // Read anyway, such bytes would give a catalogue nobody wrote.
+                NUVDisplay("The file %s is damaged: it holds bytes that are not text\n",
+                           (location + file).c_str());
+                loaded = rc::FileDamaged;
+                ++counter;
+                continue;
+            }
             if (const int read = m_pComponentManager->ReadPDF(text, location, m_PackageType); read != 0)
                 NUVDisplay("\n\tError Reading ...  %s(%d)\n", (location + file).c_str(), read);
             ++counter;
@@ -110,12 +120,13 @@ int CDistribution::getComponents()
         NUVDisplay("\n");
     m_pComponentManager->SortHolders();
     if (!state.m_bPTFReferenceOnly) {
-        m_pComponentManager->ReadStateFiles();
+        if (const int read = m_pComponentManager->ReadStateFiles(); read != rc::Success)
+            loaded = read;
         m_pComponentManager->VerifyDownloaded();
         m_pComponentManager->SortHolders();
     }
     m_pComponentManager->ResolveDependencies();
-    return rc::Success;
+    return loaded;
 }
 
 bool CDistribution::IsOldBase() const

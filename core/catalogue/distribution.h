@@ -29,7 +29,9 @@ public:
     /// memory and read as a package definition text (a list that cannot be fetched or read is
     /// traced and skipped); then the holders are sorted, the package's state files merged
     /// (not for a template opened as reference only) and dependencies resolved. Reports the
-    /// progress as the console line or through the facade's progress receiver. Always 0.
+    /// progress as the console line or through the facade's progress receiver. 0, or 122
+    /// when a definition or state file was damaged (reported with its path; what could be
+    /// read is loaded).
     /// Runs the transfer engine's event loop.
     int getComponents();
     /// R5_Base has a current record and its installed version is below 6.4.0 (never installed

@@ -195,7 +195,7 @@ int CDistributionList::writeDistributionDetails(const std::string& path)
     text += DetailsLine(current->GetPackageType());
     text += DetailsLine(std::to_string(current->GetPlatform()));
     text += DetailsLine(current->GetPackageTag());
-    return WriteFileAtomically(path, text) ? 0 : 1;
+    return SaveFile(path, text) ? 0 : 1;
 }
 
 int CDistributionList::readDistributionDetails(const std::string& path)

@@ -83,7 +83,7 @@ int CPackageTemplate::WriteTemplate(const CDistribution& distribution)
         return rc::FailedOpeningPTF;
     }
     const std::string path = JoinPath(kTemplateFolder, distribution.GetAlias() + ".ptf");
-    if (!WriteFileAtomically(path, TemplateText(distribution))) {
+    if (!SaveFile(path, TemplateText(distribution))) {
         Trace("Cannot write %s", path.c_str());
         return rc::FailedOpeningPTF;
     }

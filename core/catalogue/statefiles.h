@@ -37,6 +37,11 @@ public:
     /// without a "version" line keeps the version of the one before; a section with an empty
     /// name is dropped. The downloaded-state file's keys are lower-cased first; the
     /// installed-state file's keys must match exactly.
+    /// Why text cannot be a state file the tool wrote, or empty when it can: empty (the
+    /// writers always put the header line), bytes that are not text, or lines without any
+    /// component section. A file holding only comments is a state with no components.
+    static std::string Damage(const std::string& text);
+
     static void ReadSections(const std::string& text, Kind kind,
                              const std::function<void(const CStateSection&)>& close);
 

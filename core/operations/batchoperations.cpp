@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -95,21 +98,81 @@ std::vector<CComponentHolder*> InCatalogueOrder(const CComponentManager& manager
     return holders;
 }
 
-/// The holders ordered by the size of a list of their current records, smallest first; equal
-/// sizes keep catalogue order.
-std::vector<CComponentHolder*> HoldersBy(const CComponentManager& manager,
-                                         const std::vector<CComponent*>& (CComponent::*list)() const)
+/// The names a holder's batch record depends on: the record carrying the action, otherwise
+/// the current one (a holder outside the batch still links the ones around it).
+std::vector<std::string> DependencyNames(const CComponentHolder& holder, int action)
 {
-    std::vector<CComponentHolder*> holders = InCatalogueOrder(manager);
-    auto size = [list](const CComponentHolder* holder) {
-        const CComponent* current = holder->GetCurrent();
-        return current ? (current->*list)().size() : size_t(0);
+    const CComponent* record = holder.FindByAction(action);
+    if (!record)
+        record = holder.GetCurrent();
+    return record ? record->ParseDepends() : std::vector<std::string>();
+}
+
+/// The holders in dependency order: for an install every holder after the holders it depends
+/// on, for an uninstall before them. Among the holders free to go, the smaller list of their
+/// current records (dependencies for an install, dependants for an uninstall) goes first, then
+/// catalogue order. A dependency cycle is broken at the first of its holders by that rule.
+std::vector<CComponentHolder*> DependencyOrder(const CComponentManager& manager, int action)
+{
+    const bool install = action == CComponent::ActionInstall;
+    const std::vector<CComponentHolder*> holders = InCatalogueOrder(manager);
+    const size_t n = holders.size();
+    std::unordered_map<const CComponentHolder*, size_t> index;
+    for (size_t i = 0; i < n; ++i)
+        index[holders[i]] = i;
+    // after[i]: the holders that may go only once holder i went; waiting[i]: how many holder i
+    // still waits for.
+    std::vector<std::vector<size_t>> after(n);
+    std::vector<size_t> waiting(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        std::unordered_set<size_t> seen;
+        for (const std::string& name : DependencyNames(*holders[i], action)) {
+            const CComponentHolder* dependency = manager.FindHolder(name);
+            if (!dependency || dependency == holders[i])
+                continue;
+            const size_t d = index.at(dependency);
+            if (!seen.insert(d).second)
+                continue;
+            const size_t first = install ? d : i;
+            const size_t second = install ? i : d;
+            after[first].push_back(second);
+            ++waiting[second];
+        }
+    }
+    auto key = [&](size_t i) {
+        const CComponent* current = holders[i]->GetCurrent();
+        const size_t size = !current ? 0
+                            : install ? current->GetDependencies().size()
+                                      : current->GetDependants().size();
+        return std::make_pair(size, i);
     };
-    std::stable_sort(holders.begin(), holders.end(),
-                     [&size](const CComponentHolder* a, const CComponentHolder* b) {
-                         return size(a) < size(b);
-                     });
-    return holders;
+    std::set<std::pair<size_t, size_t>> ready, remaining;
+    for (size_t i = 0; i < n; ++i) {
+        remaining.insert(key(i));
+        if (waiting[i] == 0)
+            ready.insert(key(i));
+    }
+    std::vector<CComponentHolder*> order;
+    order.reserve(n);
+    while (!remaining.empty()) {
+        const size_t next = ready.empty() ? remaining.begin()->second : ready.begin()->second;
+        ready.erase(key(next));
+        remaining.erase(key(next));
+        order.push_back(holders[next]);
+        for (size_t later : after[next])
+            if (waiting[later] > 0 && --waiting[later] == 0 && remaining.count(key(later)))
+                ready.insert(key(later));
+    }
+    return order;
+}
+
+/// The first name record depends on that failed earlier in this batch; empty when none did.
+std::string FailedDependency(const CComponent& record, const std::vector<std::string>& failed)
+{
+    for (const std::string& name : record.ParseDepends())
+        if (name != record.GetName() && std::find(failed.begin(), failed.end(), name) != failed.end())
+            return name;
+    return std::string();
 }
 
 }  // namespace
@@ -119,6 +182,7 @@ void CComponentManager::BeginBatch()
     m_bStop = false;
     m_BatchResult = rc::Success;
     m_FailedComponents.clear();
+    m_bStateNotSaved = false;
 }
 
 bool CComponentManager::RunBatch(const std::vector<CComponentHolder*>& holders, int action,
@@ -149,7 +213,7 @@ void CComponentManager::ReportBatch(const char* successText, const char* what, i
 {
     if (m_BatchResult == rc::Success && successText)
         NUVDisplay("%s", successText);
-    else if (m_BatchResult == failure)
+    else if (m_BatchResult == failure && !m_FailedComponents.empty())
         PrintFailures(what, m_FailedComponents);
 }
 
@@ -232,11 +296,10 @@ int CComponentManager::InstallComponents()
     auto install = [&](CComponentHolder& holder, CComponent& record) {
         return InstallOne(holder, record, &counter, total);
     };
-    if (!RunBatch(HoldersBy(*this, &CComponent::GetDependencies), CComponent::ActionInstall,
+    if (!RunBatch(DependencyOrder(*this, CComponent::ActionInstall), CComponent::ActionInstall,
                   "USER CANCELLED OPERATION", false, install))
         return m_BatchResult;
-    FinishInstall(plan);
-    RecordInstallation(root);
+    FinishInstall(plan, root);
     NUVDisplay("Installation Finished\n");
     if (!m_FailedComponents.empty())
         m_BatchResult = rc::InstallFailed;
@@ -246,18 +309,17 @@ int CComponentManager::InstallComponents()
 int CComponentManager::PrepareInstall(const std::string& root, InstallPlan* plan)
 {
     CDistribution* distribution = m_pDistribution;
+    // The root is tested before the services stop: a batch that cannot start must not leave
+    // the platform down.
+    const bool firstInstall = CountInstalled() == 0;
+    if (firstInstall && !RootWritable(root, "Install"))
+        return rc::RootNotWritable;
     plan->startServices =
         distribution && AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
     if (plan->startServices && !m_bServicesStopped)
         (void)distribution->StopServices();
     plan->needSetup = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
-    if (CountInstalled() == 0) {
-        if (TestRootPermissions(root) != rc::Success) {
-            NUVDisplay("Install cannot proceed: Unable to write to %s.  Check access "
-                       "permissions.\n", root.c_str());
-            return rc::RootNotWritable;
-        }
-    } else if (plan->needSetup) {
+    if (!firstInstall && plan->needSetup) {
         plan->setupRemoved = true;
         if (!m_bSetupRemoved && distribution)
             (void)distribution->DoR5Remove(true);
@@ -285,6 +347,14 @@ int CComponentManager::InstallOne(CComponentHolder& holder, CComponent& record, 
                    holder.GetInstalledVersion().ToString().c_str());
         return rc::Success;
     }
+    // On top of a dependency that did not go in, the component would be installed broken.
+    if (const std::string failed = FailedDependency(record, m_FailedComponents); !failed.empty()) {
+        Trace("\tNot installing %s, its dependency %s failed", record.GetName().c_str(),
+              failed.c_str());
+        NUVDisplay("\tInstalling %s skipped, it depends on %s which failed to install\n",
+                   record.GetName().c_str(), failed.c_str());
+        return rc::InstallFailed;
+    }
     const int result = record.Install();
     if (result == rc::Success)
         return rc::Success;
@@ -295,7 +365,16 @@ int CComponentManager::InstallOne(CComponentHolder& holder, CComponent& record, 
     return rc::InstallFailed;
 }
 
-void CComponentManager::FinishInstall(const InstallPlan& plan)
+bool CComponentManager::RootWritable(const std::string& root, const char* batch)
+{
+    if (TestRootPermissions(root) == rc::Success)
+        return true;
+    NUVDisplay("%s cannot proceed: Unable to write to %s.  Check access permissions.\n", batch,
+               root.c_str());
+    return false;
+}
+
+void CComponentManager::FinishInstall(const InstallPlan& plan, const std::string& root)
 {
     CDistribution* distribution = m_pDistribution;
     if (distribution) {
@@ -304,6 +383,8 @@ void CComponentManager::FinishInstall(const InstallPlan& plan)
         else if (plan.needSetup)
             (void)distribution->DoR5Setup(plan.setupRemoved);
     }
+    // Saved before the summary: a batch whose record could not be written is no success.
+    RecordInstallation(root);
     ReportBatch("Install Successful\n", "install", rc::InstallFailed);
     if (plan.startServices)
         m_BatchResult = ServicesStartResult(distribution, rc::InstallFailed, m_BatchResult);
@@ -318,19 +399,35 @@ void CComponentManager::RecordInstallation(const std::string& root)
     // A package whose every installation failed is not installed: recording it would lock the
     // machine to it, and "-uninstall" would find nothing to remove the record with.
     const bool anythingInstalled = CountInstalled() > 0;
+    bool recorded = true;
     if (anythingInstalled && WriteInstalledState() != rc::Success) {
         Trace("SaveInstalledComponentList Failed");
         m_BatchResult = rc::InstallFailed;
+        recorded = false;
     }
     m_bServicesStopped = false;
     m_bSetupRemoved = false;
-    if (anythingInstalled) {
-        if (!WriteFileAtomically(CStateFiles::kInstallDirFile, root + "\n"))
-            Trace("Cannot write %s", CStateFiles::kInstallDirFile);
-    } else {
-        (void)RemoveFile(InstalledStatePath());
+    if (!anythingInstalled) {
+        RemoveInstalledState();
         DestroyInstallationDirFile();
+    } else if (recorded && !SaveFile(CStateFiles::kInstallDirFile, root + "\n")) {
+        // Without its installed-state file the root is not recorded as this package's.
+        Trace("Cannot write %s", CStateFiles::kInstallDirFile);
+        m_bStateNotSaved = true;
+        m_BatchResult = rc::InstallFailed;
     }
+}
+
+void CComponentManager::RemoveInstalledState()
+{
+    const std::string path = InstalledStatePath();
+    const int removed = path.empty() ? rc::FileDoesNotExist : RemoveFile(path);
+    if (removed == rc::Success || removed == rc::FileDoesNotExist)
+        return;
+    // Left in place, the file would still mark the package as installed.
+    NUVDisplay("Cannot remove %s: %s\n", path.c_str(), CodeText(removed).c_str());
+    m_bStateNotSaved = true;
+    m_BatchResult = rc::InstallFailed;
 }
 
 int CComponentManager::UninstallComponents()
@@ -339,6 +436,10 @@ int CComponentManager::UninstallComponents()
     BeginBatch();
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
     const int total = CountAction(*this, CComponent::ActionUninstall);
+    // Tested before anything stops: an uninstall that cannot write must leave the platform
+    // running and its set-up in place.
+    if (total > 0 && !RootWritable(root, "Uninstall"))
+        return m_BatchResult = rc::RootNotWritable;
     const UninstallPlan plan = PrepareUninstall(total);
     int counter = 0;
     auto uninstall = [&](CComponentHolder&, CComponent& record) {
@@ -355,14 +456,14 @@ int CComponentManager::UninstallComponents()
         (void)record.SetAction(CComponent::ActionNone);
         return failure;
     };
-    if (!RunBatch(HoldersBy(*this, &CComponent::GetDependants), CComponent::ActionUninstall,
+    if (!RunBatch(DependencyOrder(*this, CComponent::ActionUninstall), CComponent::ActionUninstall,
                   "NUV UNINSTALL - User cancelled uninstall - ERR_USER_CANCELLED", false,
                   uninstall))
         return m_BatchResult;
     ReportBatch(nullptr, "uninstall", rc::UninstallFailed);
     const bool nothingLeft = RecordUninstallation(root);
     RestorePlatform(plan);
-    if (nothingLeft) {
+    if (nothingLeft && !m_bStateNotSaved) {
         NUVDisplay("Uninstallation Completed\nLog files");
         NUVDisplay(" and other files created at run-time may still reside in %s\n", root.c_str());
         DestroyInstallationDirFile();
@@ -379,6 +480,7 @@ CComponentManager::UninstallPlan CComponentManager::PrepareUninstall(int total)
     plan.everything = total >= CountInstalled();
     if (distribution && plan.everything) {
         if (distribution->HasSetup()) {
+            plan.servicesStopped = true;
             const int stopped = distribution->StopServices();
             if (stopped != rc::Success)
                 Trace("NUV UNINSTALL - STOP SERVICES Failed %d", stopped);
@@ -405,13 +507,14 @@ CComponentManager::UninstallPlan CComponentManager::PrepareUninstall(int total)
 
 bool CComponentManager::RecordUninstallation(const std::string& root)
 {
-    if (WriteInstalledState() != rc::Success) {
+    // With nothing left the file goes: a full disk must not fail a write nobody needs.
+    const bool nothingLeft = CountInstalled() == 0;
+    if (nothingLeft) {
+        RemoveInstalledState();
+    } else if (WriteInstalledState() != rc::Success) {
         Trace("SaveInstalledComponentList Failed");
         m_BatchResult = rc::InstallFailed;
     }
-    const bool nothingLeft = CountInstalled() == 0;
-    if (nothingLeft)
-        (void)RemoveFile(InstalledStatePath());
     if (ClearEmptyFolders(root) != rc::Success) {
         Trace("ClearEmptyFolders Failed");
         m_BatchResult = rc::InstallFailed;
@@ -422,8 +525,14 @@ bool CComponentManager::RecordUninstallation(const std::string& root)
 void CComponentManager::RestorePlatform(const UninstallPlan& plan)
 {
     CDistribution* distribution = m_pDistribution;
-    if (!distribution || plan.everything)
+    if (!distribution)
         return;
+    if (plan.everything) {
+        // Components that stayed need the services this batch stopped.
+        if (plan.servicesStopped && !m_FailedComponents.empty())
+            m_BatchResult = ServicesStartResult(distribution, rc::InstallFailed, m_BatchResult);
+        return;
+    }
     if (plan.needSetup && !m_bSetupRemoved && distribution->DoR5Setup(true) != rc::Success) {
         Trace("DoR5Setup Failed");
         m_BatchResult = rc::InstallFailed;
@@ -435,5 +544,10 @@ void CComponentManager::RestorePlatform(const UninstallPlan& plan)
 void CComponentManager::DestroyInstallationDirFile()
 {
     Trace("CComponentManager::DestroyInstallationDirFile - Deleting Install Directory");
-    (void)RemoveFile(CStateFiles::kInstallDirFile);
+    const int removed = RemoveFile(CStateFiles::kInstallDirFile);
+    if (removed != rc::Success && removed != rc::FileDoesNotExist) {
+        NUVDisplay("Cannot remove %s: %s\n", CStateFiles::kInstallDirFile,
+                   CodeText(removed).c_str());
+        m_bStateNotSaved = true;
+    }
 }

@@ -20,17 +20,23 @@ void CComponentManager::SaveBatchProgress(int action)
     if (CountInstalled() == 0) {
         // The last component went: the package no longer counts as installed.
         if (action == CComponent::ActionUninstall) {
-            (void)RemoveFile(InstalledStatePath());
-            DestroyInstallationDirFile();
+            RemoveInstalledState();
+            if (!m_bStateNotSaved)
+                DestroyInstallationDirFile();
         }
         return;
     }
-    if (WriteInstalledState() != rc::Success)
+    // Without its installed-state file the root must not be recorded as this package's.
+    if (WriteInstalledState() != rc::Success) {
         Trace("Saving the installed state after a component failed");
+        return;
+    }
     // Without the root in "InstallDir.nuv" the installed record would not be found, and what
     // stands in the root could not be uninstalled.
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
     if (action == CComponent::ActionInstall && CStateFiles::GetInstallationDir() != root &&
-        !WriteFileAtomically(CStateFiles::kInstallDirFile, root + "\n"))
+        !SaveFile(CStateFiles::kInstallDirFile, root + "\n")) {
         Trace("Cannot write %s", CStateFiles::kInstallDirFile);
+        m_bStateNotSaved = true;
+    }
 }

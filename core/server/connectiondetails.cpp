@@ -144,7 +144,7 @@ std::string CConnectionDetails::DetailsRecords() const
 int CConnectionDetails::WriteDetails() const
 {
     // Both passwords are stored in plain text: only the owner may read the file.
-    return WriteFileAtomically(PackagesPath(kDetailsFile), DetailsRecords(), 0600) ? 0 : -1;
+    return SaveFile(PackagesPath(kDetailsFile), DetailsRecords(), 0600) ? 0 : -1;
 }
 
 void CConnectionDetails::ReadLegacyDetails()

@@ -69,6 +69,8 @@ public:
     /// Drops every connection and announces the off-line state. 0.
     int SetOffline();
     int GetLastError() const { return m_LastError; }
+    /// A blocking call is running its nested event loop.
+    bool IsWaiting() const { return m_Waiting; }
     /// Closes the open FTP and HTTP connections. Returns the last error code.
     int CloseConnections(bool wait = false);
 

@@ -150,6 +150,15 @@ TEST_F(OptionsMenuTest, BoundsAreKeptAndBothFilesSaved)
         << run.err;
 }
 
+TEST_F(OptionsMenuTest, SettingsThatCannotBeSavedFailTheCommand)
+{
+    WriteFile(Path("NUV_GUIOptions.opt/in the way"), "");
+    const ProgramRun run = Setup("y\nX\n");
+    EXPECT_EQ(64, run.exitCode);
+    EXPECT_NE(std::string::npos, run.out.find("Cannot save NUV_GUIOptions.opt: Is a directory\n"))
+        << run.out;
+}
+
 TEST_F(OptionsMenuTest, ProxyDomainIsOfferedAndKeptOnAnEmptyAnswer)
 {
     const struct {
@@ -221,6 +230,9 @@ TEST_F(WizardTest, PackageThatCouldNotBeMadeEndsTheWizard)
     WriteFile(Path("packages/pkg"), "a file where the package folder goes");
     const ProgramRun run = New("1\n\ny\nn\ny\ny\n");
     EXPECT_EQ(87, run.exitCode);
-    EXPECT_EQ(kChoice + kDirectory + "Opening Package: pkg\nPackage 'pkg' not found\n", run.out);
+    // Both files are named with the reason they could not be written.
+    EXPECT_EQ(kChoice + kDirectory + "Cannot save packages/pkg/package.dat: Not a directory\n"
+              "Cannot save packages/pkg/packages.dat: Not a directory\n"
+              "Opening Package: pkg\nPackage 'pkg' not found\n", run.out);
     EXPECT_EQ("a file where the package folder goes", ReadFile(Path("packages/pkg")));
 }

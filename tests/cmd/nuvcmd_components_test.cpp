@@ -77,7 +77,7 @@ protected:
     {
         WriteFile(Path("packages/" + name + "/package.dat"),
                   distribution + "\n" + root + "\n\n\n\n\n.zip\n" + platform + "\ntag\n");
-        WriteFile(Path("packages/" + name + "/packages.dat"), "");
+        WriteFile(Path("packages/" + name + "/packages.dat"), testsupport::FreshStateFile());
     }
     ProgramRun Run(const std::vector<std::string>& args, const std::string& input = std::string())
     {

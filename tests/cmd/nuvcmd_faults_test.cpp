@@ -52,7 +52,7 @@ protected:
         WriteServerDetails(Path(), m_Server.Address(), CFtpServer::kUser, CFtpServer::kPassword);
         WriteFile(Path("packages/pkg/package.dat"),
                   "Main\n" + Path("root") + "\n\n\n\n\n.zip\n2\ntag\n");
-        WriteFile(Path("packages/pkg/packages.dat"), "");
+        WriteFile(Path("packages/pkg/packages.dat"), FreshStateFile());
     }
 
     ProgramRun Run(const std::vector<std::string>& args) { return RunNuvCmd(args, Path()); }
@@ -81,7 +81,9 @@ protected:
         }
         EXPECT_NE(std::string::npos, out.find(marker)) << out;
         QThread::msleep(delayMs);
-        ::kill(pid_t(process.processId()), signal);
+        // A process that already ended has id 0, and kill(0) would hit the test runner's group.
+        if (const pid_t pid = pid_t(process.processId()); pid > 0)
+            ::kill(pid, signal);
         process.waitForFinished(60000);
         out += process.readAllStandardOutput().toStdString();
         *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

@@ -1,6 +1,7 @@
 // NUV_CMD as users run it: the real program in a fresh working folder per test.
 #include "core/nuvfunctions.h"
 #include "core/server/connectiondetails.h"
+#include "support/componentarchive.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
 
@@ -71,14 +72,14 @@ protected:
     void MakePackage(const std::string& name)
     {
         WriteFile(Path("packages/" + name + "/package.dat"), "Dist\n" + Path("r5") + "\n");
-        WriteFile(Path("packages/" + name + "/packages.dat"), "");
+        WriteFile(Path("packages/" + name + "/packages.dat"), testsupport::FreshStateFile());
     }
 
     /// Records name as installed under the root "r5" of the test folder.
     void MarkInstalled(const std::string& name)
     {
         WriteFile(Path("packages/InstallDir.nuv"), Path("r5") + "\n");
-        WriteFile(Path("r5/installer/packages." + name), "");
+        WriteFile(Path("r5/installer/packages." + name), testsupport::FreshStateFile());
     }
 };
 
@@ -391,4 +392,83 @@ TEST_F(NuvCmdTest, TemplatesMakeAndExportPackagesFromTheServersCatalogue)
     EXPECT_NE(std::string::npos, written.find("[Beta]\nCOMPONENT=\nVERSION=1.0.0\n"));
     EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("packages/pkg"))).exists());
     EXPECT_FALSE(QFileInfo(QString::fromStdString(Path("evil"))).exists());
+}
+
+TEST_F(NuvCmdTest, ProbesLeaveFilesAndLinksNamedTempTxtAlone)
+{
+    WriteFile(Path("victim"), "precious");
+    WriteFile(Path("cache/temp.txt"), "mine");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("PTF"))));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(Path("packages"))));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(Path("victim")),
+                            QString::fromStdString(Path("packages/temp.txt"))));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(Path("absent")),
+                            QString::fromStdString(Path("PTF/temp.txt"))));
+    EXPECT_EQ(0, Run({"-version"}).exitCode);
+    EXPECT_EQ("precious", ReadFile(Path("victim")));
+    EXPECT_EQ("mine", ReadFile(Path("cache/temp.txt")));
+    EXPECT_EQ(QString::fromStdString(Path("victim")),
+              QFileInfo(QString::fromStdString(Path("packages/temp.txt"))).symLinkTarget());
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(Path("absent"))));
+    for (const char* folder : {"cache", "packages", "PTF"})
+        EXPECT_EQ(QStringList(), QDir(QString::fromStdString(Path(folder)))
+                                     .entryList({".nuvprobe*"}, QDir::Files | QDir::Hidden))
+            << folder;
+}
+
+TEST_F(NuvCmdTest, InstalledStateThatCannotBeWrittenFailsTheInstall)
+{
+    testsupport::CTmpfsMount disk(Path("r5"), "size=1m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    // The component's install script fills the disk after its files went in, so the first
+    // write to meet the full disk is the installed state's.
+    WriteFile(Path("packages/pkg/package.dat"), "Dist\n" + Path("r5") + "\n\n\n\n\n.zip\n2\n\n");
+    WriteFile(Path("packages/pkg/packages.dat"),
+              testsupport::FreshStateFile() + "[A]\nversion=1.0.0\ndownloadedpackage=A-1.0.0.zip\n"
+                                              "downloadedversion=1.0.0\n");
+    testsupport::MakeArchive(Path(), "A", "1.0.0",
+                             {{"A.txt", "1"},
+                              {"installer/A/filelist", "A.txt\n"},
+                              {"installer/A/A_install.scr", "exec $TESSOM_ROOT/fill.sh\n"}});
+    WriteFile(Path("r5/fill.sh"),
+              "#!/bin/sh\ncat /dev/zero > \"$(dirname \"$0\")/filler\" 2>/dev/null\nexit 0\n");
+    ASSERT_TRUE(QFile::setPermissions(QString::fromStdString(Path("r5/fill.sh")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    const ProgramRun run = Run({"-install", "pkg", "-readEULA"});
+    EXPECT_EQ(63, run.exitCode);
+    EXPECT_NE(std::string::npos,
+              run.out.find("Cannot save " + Path("r5") + "/installer/packages.pkg: No space left on device\n"))
+        << run.out;
+    EXPECT_EQ(std::string::npos, run.out.find("Install Successful"));
+    EXPECT_FALSE(Exists(Path("packages/InstallDir.nuv")));
+}
+
+TEST_F(NuvCmdTest, DamagedFilesStopTheCommandsThatReadThem)
+{
+    const std::string noise("\x8f\x01\xffZ\x00q\x13[", 8);
+    const struct {
+        std::string file;
+        std::string content;
+        std::string shown;   // the path as the message names it
+    } cases[] = {
+        {"packages/pkg/packages.dat", "", "packages/pkg/packages.dat"},
+        {"packages/pkg/packages.dat", noise, "packages/pkg/packages.dat"},
+        {"packages/pkg/packages.dat", "version=1.0.0\n", "packages/pkg/packages.dat"},
+        {"r5/installer/packages.pkg", "", Path("r5") + "/installer/packages.pkg"},
+        {"packages/pkg/package.dat", noise, "packages/pkg/package.dat"},
+    };
+    for (const auto& c : cases) {
+        for (const char* command : {"-list", "-install", "-uninstall"}) {
+            SCOPED_TRACE(c.file + " " + command);
+            MakePackage("pkg");
+            MarkInstalled("pkg");
+            WriteFile(Path(c.file), c.content);
+            const ProgramRun run = Run({command, "pkg", "-readEULA"});
+            EXPECT_EQ(122, run.exitCode);
+            EXPECT_NE(std::string::npos, run.out.find("The file " + c.shown + " is damaged: "))
+                << run.out;
+        }
+    }
 }

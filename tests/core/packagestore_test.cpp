@@ -49,7 +49,7 @@ protected:
     void MakePackage(const std::string& name, const std::string& details)
     {
         WriteFile(Path("packages/" + name + "/package.dat"), details);
-        WriteFile(Path("packages/" + name + "/packages.dat"), "");
+        WriteFile(Path("packages/" + name + "/packages.dat"), testsupport::FreshStateFile());
     }
 
     CNUVFunctions* m_Nuv = CNUVFunctions::Instance();
@@ -87,7 +87,7 @@ TEST_F(PackageStoreTest, OpeningNeedsBothFilesAndRewritesOlderDetailsAsText)
         for (const QString& text : c.strings)
             stream << text;
         file.close();
-        WriteFile(Path("packages/" + c.name + "/packages.dat"), "");
+        WriteFile(Path("packages/" + c.name + "/packages.dat"), testsupport::FreshStateFile());
 
         m_Output.m_Text.clear();
         EXPECT_EQ(rc::Success, m_Nuv->OpenPackage(c.name));
@@ -178,7 +178,7 @@ TEST_F(PackageStoreTest, NamesThatLeaveThePackagesFolderAreRefused)
 {
     // "outside" looks like a package one level up: "../outside" would reach it.
     WriteFile(Path("outside/package.dat"), kDetails);
-    WriteFile(Path("outside/packages.dat"), "");
+    WriteFile(Path("outside/packages.dat"), testsupport::FreshStateFile());
     MakePackage("pkg", kDetails);
     for (const std::string name : {"../outside", "..", "a/b", "a\\b", "   ", ".", "x..y"}) {
         SCOPED_TRACE(name);

@@ -59,6 +59,7 @@ TEST_F(InstallTest, LaysOutTheProgramFolderTheManPageAndTheCommand)
     const bool gui = Exists(kBuild + "/bin/NUV_GUI");
     EXPECT_EQ(gui, IsProgram(m_Program + "/NUV_GUI"));
     EXPECT_EQ(gui, Exists(Path("prefix/share/applications/NUV_GUI.desktop")));
+    EXPECT_EQ(gui, Exists(Path("prefix/share/icons/hicolor/128x128/apps/nuv.png")));
     const QFileInfo link(QString::fromStdString(Path("prefix/bin/NUV_GUI")));
     EXPECT_EQ(gui, link.isSymLink());
     if (gui) {

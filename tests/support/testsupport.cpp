@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 #include "cmd/exitcodes.h"
 
+#include "core/catalogue/statefiles.h"
 #include "core/nuvfunctions.h"
 #include "core/base/trace.h"
 
@@ -15,6 +16,8 @@
 #include <unistd.h>
 
 namespace testsupport {
+
+std::string FreshStateFile() { return std::string(CStateFiles::kHeader) + "\n"; }
 
 void TempDirTest::SetUp()
 {
@@ -92,6 +95,23 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+CTmpfsMount::CTmpfsMount(const std::string& folder, const std::string& options) : m_Folder(folder)
+{
+    QDir().mkpath(QString::fromStdString(folder));
+    m_Mounted = RunProgram("mount", {"-t", "tmpfs", "-o", options, "tmpfs", folder}, ".").exitCode == 0;
+}
+
+CTmpfsMount::~CTmpfsMount()
+{
+    if (m_Mounted)
+        (void)RunProgram("umount", {"-l", m_Folder}, ".");
+}
+
+bool CTmpfsMount::Remount(const std::string& options)
+{
+    return RunProgram("mount", {"-o", options, m_Folder}, ".").exitCode == 0;
 }
 
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,

@@ -43,6 +43,9 @@ protected:
     void DisplayText(const std::string& text) override { m_Text += text; }
 };
 
+/// The downloaded-state file of a package with nothing in it yet, as the tool writes it.
+std::string FreshStateFile();
+
 /// Writes content to path (folders created), failing the test on error.
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
@@ -64,6 +67,24 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 /// exit-code table of the documents.
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input = std::string());
+
+/// A small tmpfs mounted on a folder (made when missing) for as long as the object lives, so
+/// a test can fill a disk or make a folder read-only for real. Mounted() is false where the
+/// test may not mount (tests then skip).
+class CTmpfsMount {
+public:
+    CTmpfsMount(const std::string& folder, const std::string& options);
+    ~CTmpfsMount();
+    CTmpfsMount(const CTmpfsMount&) = delete;
+    CTmpfsMount& operator=(const CTmpfsMount&) = delete;
+    bool Mounted() const { return m_Mounted; }
+    /// Mounts it again with other options (such as "remount,ro").
+    bool Remount(const std::string& options);
+
+private:
+    std::string m_Folder;
+    bool m_Mounted = false;
+};
 
 /// A loopback TCP port that was free a moment ago (nothing listens on it).
 int FreeLoopbackPort();

@@ -133,7 +133,7 @@ TEST_F(FileWriterTest, EveryStateWriterSyncsTheNewFileBeforeTheRename)
     std::unique_ptr<CSystemEnv> previous =
         CSystemEnv::Replace(std::make_unique<SyncRecorder>(&synced));
     const std::pair<const char*, std::function<bool()>> cases[] = {
-        {"NUV_GUIOptions.opt", [] { CNUVOptions::Instance()->Write(); return true; }},
+        {"NUV_GUIOptions.opt", [] { return CNUVOptions::Instance()->Write(); }},
         {"packages/Details.data", [&] { return details.WriteDetails() == 0; }},
         {"packages/pkg/package.dat",
          [&] { return list->writeDistributionDetails("packages/pkg/package.dat") == 0; }},

@@ -231,3 +231,73 @@ TEST_F(BatchTest, DeletingAnArchiveAlreadyGoneIsAFailureButTheBatchEndsWithTheSa
     EXPECT_FALSE(Exists(Path("cache/Linux/A-1.0.0.zip")));
     EXPECT_TRUE(Manager()->FindHolder("A")->GetDownloadedVersion().IsZero());
 }
+
+TEST_F(BatchTest, BatchesFollowDependenciesAndSkipWhatDependsOnAFailure)
+{
+    // Counting dependants would remove Base (two) before Mid (three), which needs it.
+    Add("Base");
+    Add("Mid", "1.0.0", "Base");
+    Add("Side", "1.0.0", "Base");
+    for (const char* top : {"Top1", "Top2", "Top3"})
+        Add(top, "1.0.0", "Mid");
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionInstall));
+    ASSERT_EQ(rc::Success, Manager()->InstallComponents());
+    (void)TakeOutput();
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionUninstall));
+    EXPECT_EQ(rc::Success, Manager()->UninstallComponents());
+    std::string order;
+    const std::string out = TakeOutput();
+    for (size_t at = out.find('\t'); at != std::string::npos; at = out.find('\t', at + 1))
+        order += out.substr(at + 1, out.find(' ', at) - at - 1) + " ";
+    EXPECT_EQ("Side Top1 Top2 Top3 Mid Base ", order);
+
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(Path("cache/Linux/Base-1.0.0.zip"))));
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionInstall));
+    EXPECT_EQ(rc::InstallFailed, Manager()->InstallComponents());
+    EXPECT_EQ((std::vector<std::string>{"Base", "Mid", "Side", "Top1", "Top2", "Top3"}),
+              Manager()->FailedComponents());
+    const std::string failed = TakeOutput();
+    EXPECT_NE(std::string::npos,
+              failed.find("\tInstalling Top2 skipped, it depends on Mid which failed to install\n"));
+    EXPECT_EQ(0, Manager()->CountInstalled());
+    EXPECT_FALSE(Exists(Path("root/Mid.txt")));
+}
+
+TEST_F(BatchTest, UninstallLeavesTheServicesRunningUnlessItCanFinish)
+{
+    CTmpfsMount disk(Path("root"), "size=1m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    for (const char* script : {"root/R5Install", "root/svc/stop", "root/svc/start"})
+        WriteFile(Path(script), "echo \"${0##*/} $*\" >> " + Path("calls.log") + "\n");
+    CDistribution& distribution = m_Package->m_Distribution;
+    distribution.SetSetup("r5install -install $TESSOM_ROOT");
+    distribution.SetRemove("r5install -remove");
+    distribution.SetStart("svc/start");
+    distribution.SetStop("svc/stop");
+    Add("A")->SetNeedStartService(true);
+    MakeArchive(Path(), "B", "1.0.0",
+                {{"B.txt", "1"}, {"installer/B/filelist", "B.txt\n"},
+                 {"installer/B/B_uninstall.scr", "copy nothere x\n"}});
+    m_Package->Add("B", "1.0.0");
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionInstall));
+    ASSERT_EQ(rc::Success, Manager()->InstallComponents());
+    WriteFile(Path("calls.log"), "");
+    (void)TakeOutput();
+
+    // A root it cannot write to: nothing is stopped or removed.
+    ASSERT_TRUE(disk.Remount("remount,ro"));
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionUninstall));
+    EXPECT_EQ(rc::RootNotWritable, Manager()->UninstallComponents());
+    EXPECT_EQ("Uninstall cannot proceed: Unable to write to " + Path("root") +
+                  ".  Check access permissions.\n",
+              TakeOutput());
+    EXPECT_EQ("", ReadFile(Path("calls.log")));
+    EXPECT_EQ(2, Manager()->CountInstalled());
+
+    // B cannot be removed: the services the batch stopped are started for it again.
+    ASSERT_TRUE(disk.Remount("remount,rw"));
+    EXPECT_EQ(rc::InstallFailed, Manager()->UninstallComponents());
+    EXPECT_EQ("stop \nR5Install -total_uninstall\nstart \n", ReadFile(Path("calls.log")));
+    EXPECT_EQ(1, Manager()->CountInstalled());
+}
