@@ -83,18 +83,42 @@ bool PlaceLink(const std::string& target, const std::string& path)
     return ::symlink(target.c_str(), path.c_str()) == 0;
 }
 
-bool ReadWhole(int fd, std::string* content)
+// The copy goes block by block, never through a buffer of the whole file: a component may
+// bring files of several hundred megabytes. The kernel copies between the two files itself
+// where it can; otherwise a block at a time goes through this process.
+bool CopyContent(int in, int out)
 {
+    bool inKernel = true;
     char block[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+            if (n > 0)
+                continue;
+            if (n == 0)
+                return true;
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP &&
+                errno != EBADF)
+                return false;
+            inKernel = false;   // the offsets stand where the kernel stopped
+        }
+        const ssize_t n = ::read(in, block, sizeof block);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
             return true;
-        content->append(block, size_t(n));
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t written = ::write(out, block + done, size_t(n - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return false;
+            done += written;
+        }
     }
 }
 
@@ -157,10 +181,9 @@ int CopyFile(const std::string& source, std::string destination)
         return rc::CantOpenDestination;
     }
     Trace("%s -> %s", source.c_str(), destination.c_str());
-    std::string content;
     int result = rc::Success;
     // The mode is set explicitly because open applies it only to a new file, through umask.
-    if (!ReadWhole(in, &content) || !WriteAllBytes(out, content) || ::fchmod(out, mode) != 0) {
+    if (!CopyContent(in, out) || ::fchmod(out, mode) != 0) {
         Trace("Sync File Copy failed : %s\n", std::strerror(errno));
         result = rc::InvalidCopying;
     }

@@ -54,19 +54,17 @@ std::string ToUpper(std::string text)
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    std::string current;
-    for (char c : text) {
-        if (c == '\r')
-            continue;
-        if (c == '\n') {
-            lines.push_back(std::move(current));
-            current.clear();
-            continue;
-        }
-        current += c;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string line(text, start, end - start);
+        if (line.find('\r') != std::string::npos)
+            line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+        lines.push_back(std::move(line));
+        if (end == text.size())
+            return lines;
+        start = end + 1;
     }
-    lines.push_back(std::move(current));
-    return lines;
 }
 
 bool IsPlainText(const std::string& bytes)
@@ -82,11 +80,13 @@ bool ReadFileBytes(const std::string& path, std::string* content)
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
+    std::string text;
+    char block[65536];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+        text.append(block, size_t(in.gcount()));
     if (in.bad())
         return false;
-    *content = buffer.str();
+    *content = std::move(text);
     return true;
 }
 

@@ -52,15 +52,17 @@ using PathSet = std::unordered_set<std::string>;
 bool StaysInside(const std::string& root, const std::string& relative,
                  const PathSet& componentLinks)
 {
-    const std::string realRoot = RealPath(root);
-    if (realRoot.empty() || realRoot == "/")
-        return true;   // nothing can lie below a missing root yet
+    if (componentLinks.empty())
+        return true;   // the common case, checked without touching the disk
     std::string walked;
     for (const std::string& part : SplitFields(DirName(relative), '/')) {
         walked = JoinPath(walked, part);
         const std::string current = JoinPath(root, walked);
         if (componentLinks.count(walked) == 0 || !IsLink(current))
             continue;
+        const std::string realRoot = RealPath(root);
+        if (realRoot.empty() || realRoot == "/")
+            return true;   // nothing can lie below a missing root yet
         const std::string real = RealPath(current);
         if (real != realRoot && real.compare(0, realRoot.size() + 1, realRoot + "/") != 0)
             return false;
@@ -86,8 +88,9 @@ std::string CopyErrorText(int code, const std::string& source, const std::string
 void AddOwnerReadWrite(const std::string& path)
 {
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0)
-        (void)::chmod(path.c_str(), (st.st_mode & 07777) | S_IRUSR | S_IWUSR);   // best effort
+    const mode_t wanted = S_IRUSR | S_IWUSR;
+    if (::stat(path.c_str(), &st) == 0 && (st.st_mode & wanted) != wanted)
+        (void)::chmod(path.c_str(), (st.st_mode & 07777) | wanted);   // best effort
 }
 
 }  // namespace

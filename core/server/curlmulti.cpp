@@ -4,15 +4,20 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-// This libcurl can leave a transfer on a reused FTP connection waiting with neither a socket
-// nor a time-out registered (the PASV reply arrived at once and the data connection was set
-// up but not started). A transfer that curl forgets to wake must still go on, so while any
-// transfer runs, curl is also run at this interval.
-constexpr int kHeartbeatMs = 100;
+// This libcurl can leave a transfer with no socket to watch: when an FTP passive-mode reply
+// arrives at once it sets up the data connection but starts it only on its next run, and it
+// does not report a data connection that is still being made. Only its own time-out (up to
+// 200 ms later) would wake it then. While running transfers have no socket watched, curl is
+// therefore run again after 0, 1, 2, 4 ... ms (at most kMaxKickMs), which on a loopback or
+// local network finds the connection made within a millisecond or two. The heartbeat guards
+// against any other gap; it is slow, so a long transfer is not woken for nothing.
+constexpr int kMaxKickMs = 64;
+constexpr int kHeartbeatMs = 1000;
 
 /// The two notifiers of one curl socket.
 class CSocketWatch : public QObject {
@@ -42,6 +47,8 @@ CCurlMulti::CCurlMulti(DoneHandler onDone) : m_OnDone(std::move(onDone))
                      [this] { Act(CURL_SOCKET_TIMEOUT, 0); });
     m_Heartbeat.setInterval(kHeartbeatMs);
     QObject::connect(&m_Heartbeat, &QTimer::timeout, this, [this] { Heartbeat(); });
+    m_Kick.setSingleShot(true);
+    QObject::connect(&m_Kick, &QTimer::timeout, this, [this] { Heartbeat(); });
     if (!m_Multi)
         return;
     curl_multi_setopt(m_Multi, CURLMOPT_SOCKETFUNCTION, &CCurlMulti::OnSocket);
@@ -54,6 +61,7 @@ CCurlMulti::~CCurlMulti()
 {
     m_Timer.stop();
     m_Heartbeat.stop();
+    m_Kick.stop();
     if (m_Multi)
         curl_multi_cleanup(m_Multi);   // closes the cached connections
     m_OnDone = nullptr;
@@ -83,8 +91,10 @@ void CCurlMulti::Remove(CURL* easy)
         return;
     }
     m_Transfers.erase(easy);
-    if (m_Transfers.empty())
+    if (m_Transfers.empty()) {
         m_Heartbeat.stop();
+        m_Kick.stop();
+    }
 }
 
 void CCurlMulti::Heartbeat()
@@ -98,6 +108,7 @@ void CCurlMulti::Heartbeat()
     if (code != CURLM_OK)
         NetTrace("curl_multi_perform failed: %s", curl_multi_strerror(code));
     ReportFinished();
+    KickIfIdle(running);
 }
 
 int CCurlMulti::OnSocket(CURL*, curl_socket_t socket, int what, void* self, void* watch)
@@ -111,6 +122,7 @@ void CCurlMulti::UpdateWatch(curl_socket_t socket, int what, void* context)
     auto* watch = static_cast<CSocketWatch*>(context);
     if (what == CURL_POLL_REMOVE) {
         if (watch) {
+            --m_Watched;
             // The removal may come from inside this watch's own notifier slot.
             watch->Watch(0);
             watch->deleteLater();   // curl forgets the socket's context itself
@@ -124,6 +136,7 @@ void CCurlMulti::UpdateWatch(curl_socket_t socket, int what, void* context)
         QObject::connect(&watch->m_Write, &QSocketNotifier::activated, this,
                          [this, socket] { Act(socket, CURL_CSELECT_OUT); });
         curl_multi_assign(m_Multi, socket, watch);
+        ++m_Watched;
     }
     watch->Watch(what);
 }
@@ -156,6 +169,17 @@ void CCurlMulti::Act(curl_socket_t socket, int events)
     if (code != CURLM_OK)
         NetTrace("curl_multi_socket_action failed: %s", curl_multi_strerror(code));
     ReportFinished();
+    KickIfIdle(running);
+}
+
+void CCurlMulti::KickIfIdle(int running)
+{
+    if (running == 0 || m_Watched > 0) {
+        m_KickMs = 0;
+        return;
+    }
+    m_Kick.start(m_KickMs);
+    m_KickMs = std::min(std::max(1, m_KickMs * 2), kMaxKickMs);
 }
 
 void CCurlMulti::ReportFinished()

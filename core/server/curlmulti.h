@@ -39,10 +39,15 @@ private:
     void ReportFinished();
     /// Runs every transfer once, whatever curl last asked to be woken for.
     void Heartbeat();
+    /// Schedules Heartbeat, sooner or later, while running transfers have no socket watched.
+    void KickIfIdle(int running);
 
     CURLM* m_Multi = nullptr;
     QTimer m_Timer;
     QTimer m_Heartbeat;
+    QTimer m_Kick;
+    int m_Watched = 0;       // sockets curl asked to have watched
+    int m_KickMs = 0;        // the delay of the next run while no socket is watched
     std::unordered_set<CURL*> m_Transfers;   // added and not yet removed
     DoneHandler m_OnDone;
     bool m_InCurl = false;

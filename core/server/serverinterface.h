@@ -118,6 +118,12 @@ private:
     /// Display name and local path for m_RemotePath; true when the local file exists.
     bool PrepareTargetNames();
     bool OpenTargetFile();
+    /// Adds received body bytes to the target file. False when the file refused them.
+    bool WriteTarget(const char* data, size_t length);
+    /// Writes what WriteTarget gathered. False when the file refused it.
+    bool FlushTarget();
+    /// Starts the disk writing the blocks received since the last call, every few MiB.
+    void StartWriteBack();
     void DropTargetFile(bool removeFromDisk);
     /// Syncs the finished target and gives it its own name (an empty one is removed when
     /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
@@ -163,6 +169,8 @@ private:
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
 
     int m_BytesDone = 0;
+    qint64 m_WrittenBack = 0;   // bytes of the target file handed to the disk
+    std::string m_Pending;      // received bytes not yet written to the target file
     float m_Rate = 0;
     std::string m_TextData;
     std::string m_DisplayName;

@@ -139,6 +139,18 @@ TEST_F(FileUtilsTest, CopyTreePutsAFileIntoAnExistingFolderKeepingItsMode)
     EXPECT_EQ(mode_t(0750), ModeOf(Path("dest/tool.sh")));
 }
 
+TEST_F(FileUtilsTest, CopyTreeCopiesALargeFileExactlyOverALongerOne)
+{
+    std::string content(3 * 65536 + 7, '\0');
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = char((i * 131) % 251);
+    WriteFile(Path("large.bin"), content);
+    WriteFile(Path("old.bin"), std::string(content.size() + 1000, 'x'));
+
+    EXPECT_EQ(rc::Success, CopyTree("large.bin", "old.bin"));
+    EXPECT_EQ(content, ReadFile(Path("old.bin")));
+}
+
 TEST_F(FileUtilsTest, CopyTreeCreatesTheMissingFolderOfADestinationFile)
 {
     WriteFile(Path("a.txt"), "content");

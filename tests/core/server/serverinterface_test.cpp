@@ -61,7 +61,7 @@ struct Fixture {
     std::string log;
     CFtpServer server;
     const std::string text = "line one\nline two\n";
-    const std::string archive = ArchiveBytes(300000);
+    const std::string archive = ArchiveBytes(1300000);   // several receive blocks and a rest
     const std::string slow = ArchiveBytes(4000);
 };
 
