@@ -56,4 +56,5 @@ private:
     std::vector<std::string> m_Variables;   // "$NAME=VALUE", in the order added
     std::vector<std::string> m_Lines;
     int m_LineCounter = 0;
+    bool m_bCheckOnly = false;
 };
