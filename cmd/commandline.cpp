@@ -6,6 +6,10 @@
 #include "core/base/resultcodes.h"
 #include "core/base/trace.h"
 
+#include <QDir>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -57,6 +61,101 @@ const char* const kUsageAfterFirstLine[] = {
     "\t-version                  Dispaly the software version number",
     "\nPlease refer to documentation for more information"};
 
+/// Calls visit for each switch word of the line and the value that follows "-path", so every
+/// pass skips the same words.
+template <typename Visit>
+void ForEachSwitch(const std::vector<std::string>& words, Visit visit)
+{
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "-path") {
+            if (i + 1 < words.size())
+                visit(word, words[++i]);
+        } else if (word == "-readEULA" || word == "-instwarnoff" || word == "-debug" ||
+                   word == "-ntrace") {
+            visit(word, std::string());
+        }
+    }
+}
+
+bool IsSwitchWord(const std::string& word)
+{
+    return word == "-readEULA" || word == "-instwarnoff" || word == "-debug" ||
+           word == "-ntrace" || word == "-path";
+}
+
+/// Edits (insert, delete, replace) between two words, ignoring case.
+size_t EditDistance(const std::string& a, const std::string& b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+/// The first word that is neither a switch nor the value of "-path": what the user meant as
+/// the command. Empty when the line holds only switches.
+std::string FirstNonSwitchWord(const std::vector<std::string>& words)
+{
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "-path") {
+            ++i;
+            continue;
+        }
+        if (!IsSwitchWord(words[i]))
+            return words[i];
+    }
+    return std::string();
+}
+
+/// Why the line holds no command, and the nearest command word when one is close.
+void ExplainUnknownCommand(const std::vector<std::string>& words)
+{
+    const std::string word = FirstNonSwitchWord(words);
+    if (word.empty()) {
+        std::fprintf(stderr, "NUV_CMD: no command word on the line, only switches.\n");
+        return;
+    }
+    const char* nearest = nullptr;
+    size_t best = 0;
+    for (const CommandRow& row : kCommands) {
+        if (row.word[0] == '\0')
+            continue;
+        const size_t distance = EditDistance(word, row.word);
+        if (!nearest || distance < best) {
+            nearest = row.word;
+            best = distance;
+        }
+    }
+    // Far from every command: a guess would only mislead.
+    if (nearest && best <= std::max<size_t>(2, word.size() / 3))
+        std::fprintf(stderr, "NUV_CMD: unknown command word \"%s\"; did you mean %s?\n",
+                     word.c_str(), nearest);
+    else
+        std::fprintf(stderr, "NUV_CMD: unknown command word \"%s\".\n", word.c_str());
+}
+
+/// Where the traces of this run are, for the line that explains a failure.
+std::string TraceHint()
+{
+    const std::string folder = QDir::currentPath().toStdString();
+    if (IsDebugTraceOn() || IsNetTraceOn())
+        return "traces: " + folder + "/NUVdebugtrace.txt and " + folder + "/FTPLog.txt";
+    return "run again with -debug -ntrace to write the traces NUVdebugtrace.txt and FTPLog.txt "
+           "in " + folder;
+}
+
 const char* PermissionFolder(int result)
 {
     switch (result) {
@@ -82,6 +181,9 @@ void StartCore()
     CNUVOptions::Instance()->Read();
     CNUVFunctions* nuv = CNUVFunctions::Instance();
     nuv->NUVSetup();
+    if (!nuv->LastConnectionFailure().empty())
+        std::fprintf(stderr, "NUV_CMD: %s; working offline; %s\n",
+                     nuv->LastConnectionFailure().c_str(), TraceHint().c_str());
     // A warning only: commands that need the folder fail on their own.
     if (const char* folder = PermissionFolder(nuv->TestPermissions())) {
         std::printf("\nNUV_CMD Error: %s has permissions restricting your ability to create "
@@ -92,32 +194,44 @@ void StartCore()
     }
 }
 
-void ApplySwitches(const std::vector<std::string>& words)
+void ApplyTraceSwitches(const std::vector<std::string>& words)
 {
-    CNUVOptions* options = CNUVOptions::Instance();
-    for (size_t i = 1; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word == "-readEULA") {
-            options->m_bShowEULA = false;
-        } else if (word == "-instwarnoff") {
-            options->m_bDisplayWarningMessage = false;
-        } else if (word == "-debug") {
+    ForEachSwitch(words, [](const std::string& word, const std::string&) {
+        if (word == "-debug") {
             DebugTraceOn();
             DebugTraceReset();
             Trace("NUV( %s ) debug trace activated", NUVCmdVersion().c_str());
         } else if (word == "-ntrace") {
             Trace("Network Trace activated");
             NetTraceOn(true);
-        } else if (word == "-path" && i + 1 < words.size()) {
-            CNUVProgram::Instance()->SetInstallationPath(words[++i]);
         }
-    }
+    });
+}
+
+void ApplySwitches(const std::vector<std::string>& words)
+{
+    CNUVOptions* options = CNUVOptions::Instance();
+    ForEachSwitch(words, [options](const std::string& word, const std::string& value) {
+        if (word == "-readEULA")
+            options->m_bShowEULA = false;
+        else if (word == "-instwarnoff")
+            options->m_bDisplayWarningMessage = false;
+        else if (word == "-path")
+            CNUVProgram::Instance()->SetInstallationPath(value);
+    });
 }
 
 int DispatchCommand(const std::vector<std::string>& words)
 {
     const std::string programPath = words.empty() ? std::string() : words[0];
     for (size_t i = 1; i < words.size(); ++i) {
+        // The words a Linux user tries first; they are no package names either.
+        if (words[i] == "--help" || words[i] == "-h") {
+            PrintUsage(programPath);
+            return 0;
+        }
+        if (words[i] == "--version")
+            return CNUVProgram::Instance()->RunCommand(cmdcode::Version, std::string());
         bool commandWord = false;
         for (const CommandRow& row : kCommands) {
             if (words[i] != row.word)
@@ -134,6 +248,8 @@ int DispatchCommand(const std::vector<std::string>& words)
             return 1;
         }
     }
+    ExplainUnknownCommand(words);
+    std::fflush(stderr);
     std::printf("Unknown command\n");
     PrintUsage(programPath);
     return 2;

@@ -10,9 +10,14 @@ void PrintUsage(const std::string& programPath);
 /// Reads the options, sets the core up and warns about working folders where no file can be
 /// created. Runs the transfer engine's connection test; needs the application object.
 void StartCore();
-/// First pass: the switches that only set state ("-readEULA", "-instwarnoff", "-debug",
-/// "-ntrace", "-path" with its value).
+/// "-debug" and "-ntrace", before StartCore, so the traces hold the start-up and its
+/// connection test.
+void ApplyTraceSwitches(const std::vector<std::string>& words);
+/// First pass: the switches that only set state ("-readEULA", "-instwarnoff", "-path" with
+/// its value); the trace switches are ApplyTraceSwitches'.
 void ApplySwitches(const std::vector<std::string>& words);
 /// Second pass: runs the first command word of the table and returns its result; 1 after
-/// "Syntax Error" (a command word without its argument), 2 after "Unknown command".
+/// "Syntax Error" (a command word without its argument), 2 after "Unknown command" (with the
+/// word and the nearest command on standard error). "--help" and "-h" print the usage (0),
+/// "--version" the version.
 int DispatchCommand(const std::vector<std::string>& words);

@@ -402,10 +402,24 @@ int CNUVProgram::OptionsMenu()
         if (details->WriteDetails() != 0)
             NUVDisplay("Cannot save the connection details\n");
         CNUVOptions::Instance()->Write();
+        ReportSettingsTest();
     }
     if (details->IsGenericLogin())
         NUVDisplay("%s", CConnectionDetails::GenericLoginWarning().c_str());
     return result;
+}
+
+void CNUVProgram::ReportSettingsTest()
+{
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    nuv->SetOnlineState(false);
+    std::fflush(stdout);
+    if (nuv->LastConnectionFailure().empty())
+        std::fprintf(stderr, "NUV_CMD: the new settings work: the server %s accepted the log-in.\n",
+                     CConnectionDetails::Instance()->GetServer().c_str());
+    else
+        std::fprintf(stderr, "NUV_CMD: the new settings were saved, but the test failed: %s\n",
+                     nuv->LastConnectionFailure().c_str());
 }
 
 void CNUVProgram::ListUpdates()

@@ -1,5 +1,7 @@
 #include "cmd/commandline.h"
 #include "cmd/nuvprogram.h"
+#include "cmd/signalguard.h"
+#include "core/base/resultcodes.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +15,16 @@ int main(int argc, char* argv[])
     const std::vector<std::string> words(argv, argv + (argc > 0 ? argc : 0));
     QCoreApplication application(argc, argv);
     CNUVProgram::Instance();   // registers the console output module before the core speaks
+    const CSignalGuard signals;
+    auto interrupted = []() {
+        std::printf("%s", CSignalGuard::Message(CSignalGuard::Received()).c_str());
+        std::fflush(stdout);
+        return int(rc::UserCancelled);
+    };
+    ApplyTraceSwitches(words);
     StartCore();
+    if (CSignalGuard::Received())
+        return interrupted();
     if (words.size() == 1) {
         PrintUsage(words[0]);
         return 0;
@@ -23,5 +34,6 @@ int main(int argc, char* argv[])
         return 2;
     }
     ApplySwitches(words);
-    return DispatchCommand(words);
+    const int result = DispatchCommand(words);
+    return CSignalGuard::Received() ? interrupted() : result;
 }

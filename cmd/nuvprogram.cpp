@@ -8,6 +8,7 @@
 #include "core/nuvoptions.h"
 #include "core/nuvfunctions.h"
 #include "core/base/fileutils.h"
+#include "core/base/nuvresult.h"
 #include "core/base/nuvversion.h"
 #include "cmd/consoleoutput.h"
 #include "core/packagefiles/deltapackage.h"
@@ -103,8 +104,31 @@ CNUVProgram::~CNUVProgram()
         nuv->SetOutputModule(nullptr);
 }
 
+bool CNUVProgram::ChangesStore(int command)
+{
+    // "-packages" and "-version" only read; "-list" opens the package, which rewrites its
+    // details and the cached catalogue, so it changes the store as much as the others.
+    return command != cmdcode::Packages && command != cmdcode::Version &&
+           command != cmdcode::EmptyWord;
+}
+
+int CNUVProgram::LockStore()
+{
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    const int locked = nuv->LockWorkingFolder();
+    if (locked == rc::WorkingFolderLocked)
+        NUVDisplay("Another NUV process (process id %lld) is working in this folder; nothing "
+                   "was changed. Try again when it has finished.\n",
+                   nuv->WorkingFolderLockHolder());
+    return locked;
+}
+
 int CNUVProgram::RunCommand(int command, const std::string& name)
 {
+    if (ChangesStore(command)) {
+        if (const int locked = LockStore(); locked != rc::Success)
+            return locked;
+    }
     const std::string installed = CNUVFunctions::Instance()->GetInstalledPackage();
     if (CConnectionDetails::Instance()->IsGenericLogin())
         NUVDisplay("%s", CConnectionDetails::GenericLoginWarning().c_str());
@@ -159,7 +183,7 @@ int CNUVProgram::InstallPackage(const std::string& name, const std::string& inst
     if (!installed.empty() && installed != name) {
         NUVDisplay("Cannot install package '%s', as package '%s' is already installed.\n",
                    name.c_str(), installed.c_str());
-        return CommandError(rc::InstallFailed);
+        return CommandError(rc::InstallFailed, installed);
     }
     if (name.empty())
         return CommandError(rc::NoPackageSpecified);
@@ -183,11 +207,24 @@ int CNUVProgram::InstallOpenPackage()
                              .c_str());
         return rc::UnsupportedOS;
     }
-    ApplyInstallationPath();
-    if (CNUVOptions::Instance()->m_bShowEULA && manager->CountInstalled() == 0) {
-        ShowEULA();
-        if (AskEULAAgreement(stdin) != rc::Success)
-            return rc::EULARefused;
+    // A root holding another package's marker was installed from another working folder,
+    // whose record this folder cannot see: installing over it would mix two packages.
+    const std::string root = InstallationRoot();
+    const std::string name = distribution->GetAlias();
+    if (const std::string other = CNUVFunctions::Instance()->InstalledPackageIn(root, name);
+        !other.empty()) {
+        NUVDisplay("Cannot install package '%s', as package '%s' is already installed.\n",
+                   name.c_str(), other.c_str());
+        return CommandError(rc::InstallFailed, other,
+                            other + " is installed in " + root +
+                                " from another working folder; -uninstall it there first, or "
+                                "choose another root with -path");
+    }
+    std::string previousRoot;
+    const bool rootChanged = ApplyInstallationPath(&previousRoot);
+    if (manager->CountInstalled() == 0) {
+        if (const int accepted = AcceptLicence(); accepted != rc::Success)
+            return accepted;
     }
 
     (void)manager->MarkAll(CComponent::ActionInstall);
@@ -203,14 +240,29 @@ int CNUVProgram::InstallOpenPackage()
     int installResult = rc::Success;
     if (install)
         installResult = BatchExitCode(manager->InstallComponents(), *manager, rc::InstallFailed);
+    if (rootChanged && installResult == rc::RootNotWritable) {
+        // Nothing went into the new root, so the package keeps the root it had.
+        std::fprintf(stderr, "NUV_CMD: the installation path %s was not kept; the package's "
+                             "root stays %s\n",
+                     distribution->GetTessomRoot().c_str(), previousRoot.c_str());
+        (void)distribution->setTessomRoot(previousRoot);
+    }
     CNUVFunctions::Instance()->SavePackageDetails();
     return installResult != rc::Success ? installResult : uninstallResult;
 }
 
-void CNUVProgram::ApplyInstallationPath()
+std::string CNUVProgram::InstallationRoot() const
+{
+    const CDistribution* distribution = CurrentDistribution();
+    if (!m_InstallationPath.empty() && distribution->GetComponentManager()->CountInstalled() == 0)
+        return m_InstallationPath;
+    return distribution->GetTessomRoot();
+}
+
+bool CNUVProgram::ApplyInstallationPath(std::string* previous)
 {
     if (m_InstallationPath.empty())
-        return;
+        return false;
     CDistribution* distribution = CurrentDistribution();
     if (distribution->GetComponentManager()->CountInstalled() > 0) {
         NUVDisplay("Unable to change installation path because a number of Components are already "
@@ -219,11 +271,34 @@ void CNUVProgram::ApplyInstallationPath()
                    "using the '-uninstall' switch\n");
         NUVDisplay("Current installation path is set to: %s\n",
                    distribution->GetTessomRoot().c_str());
-        return;
+        return false;
     }
+    *previous = distribution->GetTessomRoot();
     (void)distribution->setTessomRoot(m_InstallationPath);
     CNUVFunctions::Instance()->SavePackageDetails();
     NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
+    return true;
+}
+
+int CNUVProgram::AcceptLicence()
+{
+    if (!CNUVOptions::Instance()->m_bShowEULA)
+        return rc::Success;
+    static const char kRefused[] =
+        "Licence not accepted; nothing was installed. Scripts accept it with -readEULA.\n";
+    // Agreeing to a text nobody saw is no agreement.
+    if (!IsRegularFile(JoinPath(kEULAFolder, kEULAFile))) {
+        std::fprintf(stderr, "NUV_CMD: the licence text %s/%s/%s is missing, so it cannot be "
+                             "shown.\n%s",
+                     WorkingDirectory().c_str(), kEULAFolder, kEULAFile, kRefused);
+        return rc::EULARefused;
+    }
+    ShowEULA();
+    if (AskEULAAgreement(stdin) == rc::Success)
+        return rc::Success;
+    std::fflush(stdout);
+    std::fputs(kRefused, stderr);
+    return rc::EULARefused;
 }
 
 int CNUVProgram::RunPackageBatch(int command, const std::string& name)
@@ -269,7 +344,7 @@ int CNUVProgram::RemovePackage(const std::string& name)
     }
     if (result == rc::PackageInstalled) {
         NUVDisplay("Cannot remove package '%s' as it is currently installed\n", name.c_str());
-        return CommandError(rc::PackageInstalled);
+        return CommandError(rc::PackageInstalled, name);
     }
     NUVDisplay("Failed to removed package '%s', error %d\n", name.c_str(), result);
     return ReportResult(result, name);
@@ -295,8 +370,9 @@ int CNUVProgram::MakeTemplate(const std::string& name)
 int CNUVProgram::LoadDelta(const std::string& file)
 {
     if (file.empty())
-        return CommandError(rc::InvalidFile);
-    const int result = CDeltaPackage::ApplyDPF(file);
+        return CommandError(rc::InvalidFile, file, "name the delta package file after -loadDPF");
+    std::string invalid;
+    const int result = CDeltaPackage::ApplyDPF(file, &invalid);
     if (result == rc::PackageNotFound)
         NUVDisplay("Cannot find specified file");
     else if (result == rc::UpgradingPackageMissing)
@@ -304,6 +380,8 @@ int CNUVProgram::LoadDelta(const std::string& file)
                    FileStem(ToNativeSeparators(file)).c_str());
     else if (result == rc::InvalidDeltaPackageName)
         NUVDisplay("Invaild file\nFailed to install Delta package");
+    if (result == rc::InvalidFile && !invalid.empty())
+        return CommandError(result, file, file + " is invalid: " + invalid);
     return ReportResult(result, file);
 }
 
@@ -311,14 +389,15 @@ int CNUVProgram::LoadPortable(const std::string& file)
 {
     if (file.empty()) {
         PrintVersion();
-        return CommandError(rc::InvalidFile);
+        return CommandError(rc::InvalidFile, file, "name the portable package file after -loadNPF");
     }
     const std::string path = ToNativeSeparators(file);
     const std::string package = FileStem(path);
     // A renamed file is refused for the package its entries would overwrite: that is the one
     // the user has to remove, not the one the file name suggests.
     std::string blocking;
-    const int result = CNPFMaker::LoadNPF(file, &blocking);
+    std::string invalid;
+    const int result = CNPFMaker::LoadNPF(file, &blocking, &invalid);
     switch (result) {
     case rc::Success:
         NUVDisplay("Package created\n");
@@ -339,6 +418,10 @@ int CNUVProgram::LoadPortable(const std::string& file)
     default:
         break;
     }
+    if (result == rc::InvalidFile && !invalid.empty())
+        return CommandError(result, file, path + " is invalid: " + invalid);
+    if (result == rc::PackageNameAlreadyDefined)
+        return CommandError(result, blocking);
     return ReportResult(result, file);
 }
 
@@ -416,8 +499,14 @@ void CNUVProgram::ReportMissingVersions(const CPackageTemplate& ptf)
 
 int CNUVProgram::ListPackageUpdates(const std::string& name)
 {
-    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
+    CNUVFunctions* nuv = CNUVFunctions::Instance();
+    if (const int opened = nuv->OpenPackage(name); opened != rc::Success)
         return ReportResult(opened, name);
+    // Without the server's catalogue "up to date" only means up to date with the cache.
+    if (!nuv->IsOnline() || !nuv->m_bCatalogueFromServer)
+        std::fprintf(stderr, "NUV_CMD: the server was not reached; the versions shown come from "
+                             "the catalogue cached in this working folder, and newer ones may "
+                             "exist.\n");
     ListUpdates();
     return rc::Success;
 }
@@ -452,13 +541,44 @@ int CNUVProgram::ReportResult(int code, const std::string& name)
                    CNUVFunctions::Instance()->GetDetailsForPackage(name).distribution.c_str(),
                    name.c_str());
     else
-        CommandError(code);
+        CommandError(code, name);
     return code;
 }
 
-int CNUVProgram::CommandError(int code)
+namespace {
+
+/// What to do after a refusal that ends with the generic "Command Error" line.
+std::string NextStep(int code, const std::string& name)
+{
+    switch (code) {
+    case rc::PackageInstalled:
+        return "uninstall it first with -uninstall " + name;
+    case rc::PackageNameAlreadyDefined:
+        return "choose another name or -remove " + name;
+    case rc::InstallFailed:
+        return name + " is installed here; -uninstall it first";
+    case rc::NoPackageSpecified:
+        return "name the package after the command";
+    case rc::UnknownAction:
+        return "an empty word stands where the command should be";
+    case rc::FailedOpeningPTF:
+        return "name the template file after -loadPTF";
+    case rc::CannotDownloadOffline:
+        return "the server was not reached (see the first line); check the settings with -setup";
+    case rc::NotEnoughDiskSpace:
+        return "free at least 200 MiB where the working folder is";
+    default:
+        return "result " + std::to_string(code) + ": " + CNUVResult::Text(code);
+    }
+}
+
+}  // namespace
+
+int CNUVProgram::CommandError(int code, const std::string& name, const std::string& hint)
 {
     NUVDisplay("\nCommand Error, please check your connection details and package name\n");
+    std::fflush(stdout);
+    std::fprintf(stderr, "NUV_CMD: %s\n", (hint.empty() ? NextStep(code, name) : hint).c_str());
     return code;
 }
 

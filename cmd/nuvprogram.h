@@ -44,8 +44,10 @@ public:
     CNUVProgram& operator=(const CNUVProgram&) = delete;
 
     /// Runs one command with the word that followed it (empty for commands without one) and
-    /// returns its result code, the process's exit code. Prints the generic log-in warning
-    /// first when a generic log-in is in use. May run nested event loops (transfers, children).
+    /// returns its result code, the process's exit code. A command that changes the store
+    /// first takes the working folder's lock (123, with the holder's process id printed, when
+    /// another process has it). Prints the generic log-in warning first when a generic log-in
+    /// is in use. May run nested event loops (transfers, children).
     int RunCommand(int command, const std::string& argument);
 
     /// Set by "-path": the installation root "-install" gives a package with nothing installed.
@@ -66,16 +68,29 @@ public:
     static constexpr const char* kNoMoreInput =
         "\nNo more input: the dialogue was cancelled and nothing was saved\n";
 
+    /// Whether command changes the working folder's store (and so takes its lock): all but
+    /// "-packages", "-version" and the empty word.
+    static bool ChangesStore(int command);
+
 private:
     CNUVProgram();
+    /// Takes the working folder's lock; 0, or 123 with the refusal printed.
+    static int LockStore();
 
     int InstallPackage(const std::string& name, const std::string& installed);
     /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.
     int RunPackageBatch(int command, const std::string& name);
     /// Steps of "-install" after the package is open.
     int InstallOpenPackage();
-    /// "-path" for the open package: the new root, or why it stays.
-    void ApplyInstallationPath();
+    /// "-path" for the open package: the new root, or why it stays. True when the root changed;
+    /// *previous then holds the root it replaced.
+    bool ApplyInstallationPath(std::string* previous);
+    /// The root "-install" will use: the "-path" folder when it may still change, else the
+    /// package's own.
+    std::string InstallationRoot() const;
+    /// The licence for a first installation: shown and asked for unless "-readEULA". 0 or 115
+    /// (refused, no answer, or no licence text to show), with the reason on standard error.
+    static int AcceptLicence();
     int RemovePackage(const std::string& name);
     int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);
@@ -112,13 +127,17 @@ private:
     /// "-setup": shows the settings and lets the user change them, then saves both files.
     /// 0; 98 when the input ended inside the menu (nothing is saved).
     int OptionsMenu();
+    /// Tests the connection with the saved settings and says on standard error how it went.
+    static void ReportSettingsTest();
     /// "-list" for the open package: each component with a newer version to fetch or install.
     static void ListUpdates();
 
     /// Prints what a failed command means for the package and returns code unchanged.
     int ReportResult(int code, const std::string& name);
-    /// Prints the "Command Error" line and returns code.
-    static int CommandError(int code);
+    /// Prints the "Command Error" line and returns code; what to do next goes to standard
+    /// error (hint, or the code's usual advice for name when hint is empty).
+    static int CommandError(int code, const std::string& name = std::string(),
+                            const std::string& hint = std::string());
     static int PrintVersion();
 
     std::unique_ptr<NUVCMDOutputModule> m_pOutputModule;

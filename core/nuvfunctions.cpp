@@ -7,6 +7,7 @@
 #include "core/catalogue/packagestore.h"
 #include "core/catalogue/packagetemplate.h"
 #include "core/catalogue/statefiles.h"
+#include "core/nuvoptions.h"
 #include "core/base/filewriter.h"
 #include "core/base/fileutils.h"
 #include "core/base/resultcodes.h"
@@ -15,6 +16,12 @@
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 #include "portability/systemenv.h"
+
+#include <QDir>
+#include <QLockFile>
+
+#include <algorithm>
+#include <QString>
 
 namespace {
 
@@ -38,6 +45,66 @@ CNUVFunctions* CNUVFunctions::Instance()
 {
     static CNUVFunctions instance;
     return &instance;
+}
+
+CNUVFunctions::~CNUVFunctions() = default;
+
+int CNUVFunctions::LockWorkingFolder()
+{
+    // Absolute: the lock belongs to the folder that was current when it was taken.
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kLockFile));
+    if (m_WorkingFolderLock && m_WorkingFolderLock->isLocked() && m_LockPath == path)
+        return rc::Success;
+    m_WorkingFolderLock.reset();
+    auto lock = std::make_unique<QLockFile>(path);
+    // Held for as long as a batch or an open package takes: only a dead holder makes it stale.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
+        if (lock->error() != QLockFile::LockFailedError) {
+            Trace("No lock file can be made in the working folder (%d)", int(lock->error()));
+            return rc::Success;
+        }
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        (void)lock->getLockInfo(&pid, &host, &application);
+        m_LockHolder = pid;
+        Trace("The working folder is locked by process %lld", static_cast<long long>(pid));
+        return rc::WorkingFolderLocked;
+    }
+    m_WorkingFolderLock = std::move(lock);
+    m_LockPath = path;
+    RemoveStaleTemporaryFiles();
+    return rc::Success;
+}
+
+void CNUVFunctions::UnlockWorkingFolder() { m_WorkingFolderLock.reset(); }
+
+void CNUVFunctions::Interrupt()
+{
+    if (!m_RunState.m_Interrupted)
+        m_RunState.m_Interrupted = 1;
+    ServerInterface::Instance()->Abort();
+}
+
+void CNUVFunctions::RemoveStaleTemporaryFiles() const
+{
+    auto named = [](std::vector<std::string> list) {
+        return [list](const std::string& target) {
+            return std::find(list.begin(), list.end(), target) != list.end();
+        };
+    };
+    (void)RemoveStaleTemporaries(".", named({CNUVOptions::kFileName}));
+    (void)RemoveStaleTemporaries(
+        kPackagesDir, named({CConnectionDetails::kDetailsFile, BaseName(CStateFiles::kInstallDirFile)}));
+    for (const std::string& package : ListSubFolders(kPackagesDir))
+        (void)RemoveStaleTemporaries(PackageFolder(package), named({kDetailsFile, kStateFile}));
+    const std::string root = CStateFiles::GetInstallationDir();
+    if (!root.empty())
+        (void)RemoveStaleTemporaries(JoinPath(ToNativeSeparators(root), "installer"),
+                                     [](const std::string& target) {
+                                         return target.compare(0, 9, "packages.") == 0;
+                                     });
 }
 
 void CNUVFunctions::NUVSetup()
@@ -70,13 +137,28 @@ void CNUVFunctions::SetOnlineState(bool fetch)
     if (result != 0) {
         m_RunState.m_bOnline = false;
         Trace("Setting To OFFLINE");
+        RecordConnectionFailure(server->GetFailureReason());
     } else {
         Trace("Setting To ONLINE");
         m_RunState.m_bOnline = true;
+        m_ConnectionFailure.clear();
     }
     Trace("Dirs created, Login Details processed, on/off line calculated.");
     if (m_RunState.m_bOnline && fetch)
         FetchDistributionLists();
+}
+
+void CNUVFunctions::RecordConnectionFailure(const std::string& reason)
+{
+    const CConnectionDetails* details = CConnectionDetails::Instance();
+    m_ConnectionFailure = "cannot reach the server " + details->GetServer();
+    if (details->UsesProxy())
+        m_ConnectionFailure += " through the proxy " + details->GetProxyServer() + ":" +
+                               std::to_string(details->GetProxyPort());
+    m_ConnectionFailure += ": " + (reason.empty() ? std::string("no answer") : reason);
+    // Both traces carry it: support reads either one.
+    Trace("%s", m_ConnectionFailure.c_str());
+    NetTrace("%s", m_ConnectionFailure.c_str());
 }
 
 void CNUVFunctions::FetchDistributionLists()
@@ -145,6 +227,23 @@ bool CNUVFunctions::PackageExists(const std::string& name) const
 std::string CNUVFunctions::GetInstalledPackage() const
 {
     return CPackageStore::GetInstalledPackage();
+}
+
+std::string CNUVFunctions::InstalledPackageIn(const std::string& root,
+                                              const std::string& except) const
+{
+    static const std::string kPrefix = "packages.";
+    if (root.empty())
+        return std::string();
+    const std::string installer = JoinPath(root, "installer");
+    for (const std::string& entry : ListEntries(installer)) {
+        if (entry.size() <= kPrefix.size() || entry.compare(0, kPrefix.size(), kPrefix) != 0)
+            continue;
+        const std::string name = entry.substr(kPrefix.size());
+        if (name != except && IsRegularFile(JoinPath(installer, entry)))
+            return name;
+    }
+    return std::string();
 }
 
 bool CNUVFunctions::IsSafePackageName(const std::string& name)

@@ -4,19 +4,24 @@
 #include "core/base/runstate.h"
 #include "core/catalogue/packagedetails.h"
 
+#include <QString>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CComponent;
 class CConnectionDetails;
 class CPackageTemplate;
+class QLockFile;
 
 /// The core facade both programs drive. Process-wide; created on first use.
 /// All paths of the tool's own store are relative to the working directory.
 class CNUVFunctions {
 public:
     static CNUVFunctions* Instance();
+    ~CNUVFunctions();
 
     /// Where a distribution list comes from.
     enum NUV_DISTRIBUTION_TYPE { GLOBAL_SERVER = 1, USER_SERVER = 2 };
@@ -34,6 +39,9 @@ public:
     /// distribution lists. Runs the transfer engine's event loop.
     void SetOnlineState(bool fetch);
     bool IsOnline() const { return m_RunState.m_bOnline; }
+    /// Why the last connection test failed: the server (and proxy) and what went wrong, as
+    /// written to both traces. Empty when the server answered.
+    const std::string& LastConnectionFailure() const { return m_ConnectionFailure; }
     /// Sets the on-line flag without testing the server (tests, and callers that know).
     void SetOnline(bool online) { m_RunState.m_bOnline = online; }
 
@@ -56,6 +64,9 @@ public:
     /// root + "/installer/packages." + name exists, root being the first line of
     /// "packages/InstallDir.nuv". Empty when there is none or the file is missing or empty.
     std::string GetInstalledPackage() const;
+    /// A package other than except whose installed marker "installer/packages.<name>" lies in
+    /// root, whichever working folder installed it; the first by name, empty when none.
+    std::string InstalledPackageIn(const std::string& root, const std::string& except) const;
 
     /// The one check every operation and command taking a package name uses: a name must
     /// stay inside "packages", so it may not contain "/", "\\" or "..", nor be empty after
@@ -116,6 +127,23 @@ public:
     /// The lines of the server's global or user template list; empty when none was fetched.
     std::vector<std::string> GetPTFList(bool user);
 
+    /// The lock file in the working folder that keeps two processes from changing the same
+    /// store at once.
+    static constexpr const char* kLockFile = "nuv.lock";
+    /// Takes the working folder's lock for this process, for as long as it lives or until
+    /// UnlockWorkingFolder: every command that changes the store, and the graphical program
+    /// while a package is open. A lock left by a process that no longer runs is taken over.
+    /// Once held, the temporary files an interrupted state write left are removed. 0 (also
+    /// when held already, and when the folder allows no lock file, so the command fails on its
+    /// own); 123 when another process holds it (WorkingFolderLockHolder names it).
+    int LockWorkingFolder();
+    void UnlockWorkingFolder();
+    /// The process id of the lock's holder found by the last refused LockWorkingFolder.
+    long long WorkingFolderLockHolder() const { return m_LockHolder; }
+    /// Asks the running work to end soon: the running transfer ends as aborted and every batch
+    /// stops before its next component (see CRunState::m_Interrupted).
+    void Interrupt();
+
     void SetCatalogueProgress(CatalogueProgress progress)
     {
         m_RunState.m_CatalogueProgress = std::move(progress);
@@ -138,6 +166,8 @@ public:
 
 private:
     CNUVFunctions() = default;
+    /// Keeps and traces why the connection test failed.
+    void RecordConnectionFailure(const std::string& reason);
     /// Empties the distribution list and fetches the global and the user's lists.
     void FetchDistributionLists();
     /// Installation root of the current distribution; empty when none is current.
@@ -149,5 +179,12 @@ private:
     /// Fetches remotePath into memory; its text, empty when the fetch failed.
     std::string FetchText(const std::string& remotePath);
 
+    /// Removes what interrupted writes of the atomic writer left beside the state files.
+    void RemoveStaleTemporaryFiles() const;
+
     std::string m_CurrentPackage;
+    std::unique_ptr<QLockFile> m_WorkingFolderLock;
+    QString m_LockPath;   // of the lock held
+    long long m_LockHolder = 0;
+    std::string m_ConnectionFailure;
 };

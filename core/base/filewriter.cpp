@@ -1,9 +1,11 @@
 #include "core/base/filewriter.h"
 
+#include "core/base/fileutils.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 #include "portability/systemenv.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,6 +22,19 @@ mode_t TargetMode(const std::string& path, int mode)
     if (::stat(path.c_str(), &st) == 0)
         return st.st_mode & 07777;
     return 0644;
+}
+
+constexpr size_t kTemporarySuffix = 7;   // "." and the six characters mkstemp fills in
+
+/// The file name a temporary of WriteFileAtomically stands in for; empty for other names.
+std::string TemporaryTarget(const std::string& name)
+{
+    if (name.size() <= kTemporarySuffix || name[name.size() - kTemporarySuffix] != '.')
+        return std::string();
+    for (size_t i = name.size() - kTemporarySuffix + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i])))
+            return std::string();
+    return name.substr(0, name.size() - kTemporarySuffix);
 }
 
 void SyncFolder(const std::string& path)
@@ -71,4 +86,23 @@ bool WriteAllBytes(int fd, const std::string& content)
         done += size_t(n);
     }
     return true;
+}
+
+int RemoveStaleTemporaries(const std::string& folder,
+                           const std::function<bool(const std::string& target)>& ownFile)
+{
+    int removed = 0;
+    for (const std::string& name : ListEntries(folder)) {
+        const std::string target = TemporaryTarget(name);
+        const std::string path = JoinPath(folder, name);
+        struct stat st;
+        if (target.empty() || !ownFile(target) || ::lstat(path.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        if (::unlink(path.c_str()) == 0) {
+            Trace("Removed %s, left by an interrupted write", path.c_str());
+            ++removed;
+        }
+    }
+    return removed;
 }

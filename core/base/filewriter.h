@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 /// The one writer of the tool's own files (state files, package details, connection details,
@@ -13,3 +14,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& content, in
 /// Writes all of content to the open descriptor fd, retrying short writes and interrupted
 /// calls. False on the first real failure (errno set).
 bool WriteAllBytes(int fd, const std::string& content);
+
+/// Removes the temporary files an interrupted WriteFileAtomically left in folder: regular
+/// files named target + "." + six letters or digits where ownFile(target) says the tool writes
+/// a file of that name there. Only safe while no other process of ours can be writing there.
+/// Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& folder,
+                           const std::function<bool(const std::string& target)>& ownFile);

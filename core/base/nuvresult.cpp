@@ -115,6 +115,7 @@ std::string CNUVResult::Text(int code)
     case 109: return "Process failed to complete successfully";
     case 110: return "Installation failed because Component cap is less than Installation version. Remove cap to continue";
     case 121: return "Uninstall failed";
+    case 123: return "Working folder in use by another NUV process";
     default: return "No text representation of error code";
     }
 }

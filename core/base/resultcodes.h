@@ -125,5 +125,6 @@ enum : int {
     RootNotWritable = 119,           // platform root permission test: write failed
     RootEmpty = 120,                 // platform root permission test: no root set
     UninstallFailed = 121,
+    WorkingFolderLocked = 123,       // another process holds the working folder's lock
 };
 }  // namespace rc

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,10 @@ struct CRunState {
     /// A template is opened for its component list only; nothing is written for it.
     bool m_bPTFReferenceOnly = false;
     CatalogueProgress m_CatalogueProgress;
+    /// Non-zero once the run was asked to end (the number of the signal NUV_CMD received):
+    /// every batch stops before its next component. Written from a signal handler, hence
+    /// its type.
+    volatile std::sig_atomic_t m_Interrupted = 0;
 
 private:
     CRunState() = default;

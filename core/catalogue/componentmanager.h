@@ -78,8 +78,10 @@ public:
 
     // --- Batch operations (core/operations/batchoperations.cpp) ---------------------------
     // Each processes, per holder, the first record carrying the batch's action; prints its
-    // progress and summary through the output module; reads the stop flag between components
-    // (a cancelled batch returns 98 at once and saves nothing); and returns the batch result,
+    // progress and summary through the output module; reads the stop flag (and the run's
+    // interruption) between components (a cancelled batch returns 98 at once); records what
+    // each component changed in the state files before the next one starts, so an end at any
+    // point leaves records that match the cache and the root; and returns the batch result,
     // also kept in BatchResult(). A failing component is reported, its name added to
     // FailedComponents(), and the batch goes on.
 
@@ -153,6 +155,10 @@ private:
     /// 98) when cancelled.
     bool RunBatch(const std::vector<CComponentHolder*>& holders, int action,
                   const char* cancelTrace, bool traceMissing, const BatchStep& step);
+    /// Brings the state files the batch of action changes up to date after one component
+    /// (core/operations/batchprogress.cpp). Failures are traced; the batch's own final save
+    /// reports them.
+    void SaveBatchProgress(int action);
     /// successText when the batch went well, the failed list when its result is failure.
     void ReportBatch(const char* successText, const char* what, int failure);
     int PrepareInstall(const std::string& root, InstallPlan* plan);

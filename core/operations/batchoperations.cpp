@@ -9,6 +9,7 @@
 #include "core/base/nuvresult.h"
 #include "core/base/fileutils.h"
 #include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 #include "portability/platformroot.h"
@@ -124,7 +125,7 @@ bool CComponentManager::RunBatch(const std::vector<CComponentHolder*>& holders, 
                                  const char* cancelTrace, bool traceMissing, const BatchStep& step)
 {
     for (CComponentHolder* holder : holders) {
-        if (m_bStop) {
+        if (m_bStop || CRunState::Instance().m_Interrupted) {
             Trace("%s", cancelTrace);
             m_BatchResult = rc::UserCancelled;
             return false;
@@ -139,6 +140,7 @@ bool CComponentManager::RunBatch(const std::vector<CComponentHolder*>& holders, 
             m_FailedComponents.push_back(record->GetName());
             m_BatchResult = failure;
         }
+        SaveBatchProgress(action);
     }
     return true;
 }

@@ -111,7 +111,7 @@ int CDeltaPackage::CleanDeltaFolder()
     return DeleteFileTree(JoinPath(WorkingDirectory(), kDeltaFolder));
 }
 
-int CDeltaPackage::ApplyDPF(const std::string& path)
+int CDeltaPackage::ApplyDPF(const std::string& path, std::string* invalid)
 {
     CTraceScope scope("CDeltaPackage::ApplyDPF()");
     if (!IsRegularFile(path))
@@ -122,7 +122,7 @@ int CDeltaPackage::ApplyDPF(const std::string& path)
     if (!IsFolder(JoinPath("packages", name)))
         return rc::UpgradingPackageMissing;
     std::vector<std::string> entries;
-    if (int result = CheckPackageFileEntries(path, &entries); result != rc::Success)
+    if (int result = CheckPackageFileEntries(path, &entries, invalid); result != rc::Success)
         return result;
     // The file upgrades the package it names and no other: entries for another package
     // folder would overwrite that package's state, or leave a half package behind.
@@ -130,6 +130,8 @@ int CDeltaPackage::ApplyDPF(const std::string& path)
     for (const std::string& written : PackageFoldersOf(entries)) {
         if (written != folder) {
             Trace("Refusing %s: it would write into %s", path.c_str(), written.c_str());
+            if (invalid)
+                *invalid = "it would write into " + written + ", another package";
             return rc::InvalidFile;
         }
     }

@@ -43,8 +43,9 @@ public:
     /// Unpacks the file at path over the package it names (the file name without its last
     /// "." part). 87 no file at path; 93 no "." in the file name; 92 no folder
     /// "packages/<name>"; 95 an entry that would land outside "packages/<name>/" or "cache/"
-    /// folders, or a symbolic link (nothing is written); otherwise the unzip program's code.
-    static int ApplyDPF(const std::string& path);
+    /// folders, or a symbolic link (nothing is written; *invalid, when given, receives which
+    /// entry or why); otherwise the unzip program's code.
+    static int ApplyDPF(const std::string& path, std::string* invalid = nullptr);
 
 private:
     /// Copies the archive of a changed holder's current record into the delta cache folder.

@@ -84,15 +84,18 @@ int CNPFMaker::MakeNPF()
     return IsRegularFile(name) ? rc::Success : rc::CannotCreateFile;
 }
 
-int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking)
+int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking, std::string* invalid)
 {
     CTraceScope scope("CNPFMaker::LoadNPF()");
     if (!IsRegularFile(path))
         return rc::FileDoesNotExist;
     const std::string converted = ToBackslashes(path);
     std::string name;
-    if (!PackageNameOfFile(converted, &name))
+    if (!PackageNameOfFile(converted, &name)) {
+        if (invalid)
+            *invalid = "its file name has no \".\", so it names no package";
         return rc::InvalidFile;
+    }
     const auto refuse = [blocking](const std::string& package) {
         if (blocking)
             *blocking = package;
@@ -102,7 +105,7 @@ int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking)
         return refuse(name);
 
     std::vector<std::string> entries;
-    if (int result = CheckPackageFileEntries(converted, &entries); result != rc::Success)
+    if (int result = CheckPackageFileEntries(converted, &entries, invalid); result != rc::Success)
         return result;
     // A renamed file still unpacks into the folder of the alias it was exported under; that
     // folder must not be an existing package either.

@@ -40,8 +40,10 @@ public:
     /// entries would write, is an existing package; otherwise the unzip program's code
     /// (44, 45, 109). Nothing is written unless the result is that of the unpacking run.
     /// Prints "NPF finished extraction of %s\n" after unpacking. On 75, *blocking (when given)
-    /// receives the name of the existing package that stands in the way.
-    static int LoadNPF(const std::string& path, std::string* blocking = nullptr);
+    /// receives the name of the existing package that stands in the way; on 95, *invalid (when
+    /// given) receives what made the file invalid.
+    static int LoadNPF(const std::string& path, std::string* blocking = nullptr,
+                       std::string* invalid = nullptr);
 
 private:
     std::string Alias() const;

@@ -72,8 +72,14 @@ bool IsPackageFileEntry(const std::string& entry)
     return parts.size() >= 3 || folder;
 }
 
-int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* entries)
+int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* entries,
+                            std::string* invalid)
 {
+    const auto refuse = [invalid](const std::string& reason) {
+        if (invalid)
+            *invalid = reason;
+        return rc::InvalidFile;
+    };
     std::string names;
     if (int result = ListArchive(path, "-1", &names); result != rc::Success)
         return result;
@@ -84,7 +90,7 @@ int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* e
         if (!IsPackageFileEntry(line)) {
             Trace("Refusing %s: the entry %s lies outside the package and cache folders",
                   path.c_str(), line.c_str());
-            return rc::InvalidFile;
+            return refuse("the entry " + line + " lies outside the package and cache folders");
         }
         listed.push_back(line);
     }
@@ -93,7 +99,7 @@ int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* e
         return result;
     if (HoldsLink(modes)) {
         Trace("Refusing %s: it holds a symbolic link", path.c_str());
-        return rc::InvalidFile;
+        return refuse("it holds a symbolic link");
     }
     *entries = std::move(listed);
     return rc::Success;

@@ -21,8 +21,9 @@ bool IsPackageFileEntry(const std::string& entry);
 /// 0 with every entry allowed (entries receives the names in archive order); 95 when an entry
 /// lies outside the allowed folders or is a symbolic link (nothing is written; the reason is
 /// traced); otherwise the process runner's code for the listing (44 no unzip, 109 not a
-/// readable archive).
-int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* entries);
+/// readable archive). On 95, *invalid (when given) receives the reason in words.
+int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* entries,
+                            std::string* invalid = nullptr);
 
 /// The package folders ("packages/<name>") the entries create, each once, in first-seen order.
 std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entries);

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -142,6 +144,8 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
         return TRANSFER_FAILED;
     }
     m_LocalDir = localDir;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     if (remotePath.empty()) {
         m_DownloadComplete = true;
         return NO_FILE_NAME;
@@ -166,12 +170,19 @@ bool ServerInterface::PrepareTargetNames()
     return QFile::exists(QFile::decodeName(m_LocalPath.c_str()));
 }
 
+std::string ServerInterface::PartialPath(const std::string& localPath)
+{
+    return localPath + kPartialSuffix;
+}
+
 bool ServerInterface::OpenTargetFile()
 {
-    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(m_LocalPath.c_str()));
+    // The body streams into the partial name; only a complete file gets the real name, so an
+    // interrupted or killed transfer never leaves something that looks like the archive.
+    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(PartialPath(m_LocalPath).c_str()));
     if (m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Truncate))
         return true;
-    NetTrace("Cannot create %s - %s", m_LocalPath.c_str(),
+    NetTrace("Cannot create %s - %s", PartialPath(m_LocalPath).c_str(),
              m_TargetFile->errorString().toLatin1().constData());
     m_TargetFile.reset();
     return false;
@@ -185,6 +196,31 @@ void ServerInterface::DropTargetFile(bool removeFromDisk)
     if (removeFromDisk)
         m_TargetFile->remove();
     m_TargetFile.reset();
+}
+
+bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
+{
+    if (!m_TargetFile)
+        return true;
+    if (removeIfEmpty && m_TargetFile->size() == 0) {
+        DropTargetFile(true);
+        return true;
+    }
+    // On the disk before it takes the real name: after a power cut the name must not stand
+    // for an empty or short file.
+    const bool synced = m_TargetFile->flush() &&
+                        CSystemEnv::Instance().SyncFile(m_TargetFile->handle());
+    m_TargetFile->close();
+    const std::string partial = PartialPath(m_LocalPath);
+    if (synced && ::rename(partial.c_str(), m_LocalPath.c_str()) == 0) {
+        m_TargetFile.reset();
+        return true;
+    }
+    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(errno);
+    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    m_Error = true;
+    DropTargetFile(true);
+    return false;
 }
 
 void ServerInterface::CreateClient(std::unique_ptr<CCurlMulti>& client)
@@ -259,7 +295,7 @@ int ServerInterface::GetFileFtp()
         }
         QFile::remove(QFile::decodeName(m_LocalPath.c_str()));
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to copy to - %s", m_LocalPath.c_str());
@@ -324,7 +360,7 @@ int ServerInterface::StartHttpGet()
         NetTrace("!!! FILE_ALREADY_EXISTS !!!");
         return FILE_ALREADY_EXISTS;
     }
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
@@ -471,7 +507,7 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
         FailTransfer(result);
     } else if (m_TargetFile) {
         NetTrace("Finished get=%s", m_RemotePath.c_str());
-        DropTargetFile(m_TargetFile->size() == 0);
+        (void)CompleteTargetFile(true);
     }
     NetTrace("END Finished %d", m_RequestId);
     EndTransfer();
@@ -491,10 +527,13 @@ void ServerInterface::FinishHttp(CURLcode result)
         m_ErrorString = Format(256, "HTTP status %d %s", m_Header.StatusCode(),
                                m_Header.Reason().c_str());
         NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+        DescribeFailure(CURLE_OK);
         m_Error = true;
         DropTargetFile(true);
     } else {
-        DropTargetFile(false);
+        // A body refused for its missing signature stays as an empty file, for the unpacking
+        // to report.
+        (void)CompleteTargetFile(false);
     }
     EndTransfer();
     Complete("SLOTDoneHTTP");
@@ -504,8 +543,47 @@ void ServerInterface::FailTransfer(CURLcode result)
 {
     m_ErrorString = m_CurlError[0] ? m_CurlError : curl_easy_strerror(result);
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    DescribeFailure(result);
     m_Error = true;
     DropTargetFile(true);
+}
+
+void ServerInterface::DescribeFailure(CURLcode result)
+{
+    const bool proxy = m_Kind == Kind::HttpGet;
+    const int status = proxy ? m_Header.StatusCode() : 0;
+    if (status >= 300) {
+        // The header callback stopped the transfer: the proxy's answer says more than curl.
+        m_FailureReason = Format(256, "%s (HTTP %d %s)",
+                                 status == 407 ? "the proxy refused the log-in"
+                                               : "the proxy refused the request",
+                                 status, m_Header.Reason().c_str());
+        return;
+    }
+    const char* what = nullptr;
+    switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        what = "the server's name does not resolve";
+        break;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        what = "the proxy's name does not resolve";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        what = proxy ? "the proxy refused the connection" : "connection refused";
+        break;
+    case CURLE_LOGIN_DENIED:
+        m_FailureReason = m_LastReply.empty()
+                              ? "log-in rejected (" + m_ErrorString + ")"
+                              : "log-in rejected, the server replied \"" + m_LastReply + "\"";
+        return;
+    case CURLE_OPERATION_TIMEDOUT:
+        what = "timed out";
+        break;
+    default:
+        what = "the transfer failed";
+        break;
+    }
+    m_FailureReason = std::string(what) + " (" + m_ErrorString + ")";
 }
 
 void ServerInterface::Complete(const char* why)
@@ -563,7 +641,9 @@ bool ServerInterface::TakeBody(const char* data, size_t length)
 bool ServerInterface::TakeHeaderLine(const std::string& line)
 {
     if (m_Kind != Kind::HttpGet) {
-        // FTP server replies: 230 is the successful log-in.
+        // FTP server replies: 230 is the successful log-in. The last one is kept for the
+        // user when the log-in is rejected.
+        m_LastReply = TrimSpaces(line.substr(0, line.find_first_of("\r\n")));
         if (line.compare(0, 3, "230") == 0 && !m_FtpLoggedIn) {
             m_FtpLoggedIn = true;
             NetTrace("STATE CHANGED - QFtp::LoggedIn, id = %d", m_RequestId);
@@ -712,9 +792,12 @@ int ServerInterface::TestConnection()
         return TRANSFER_FAILED;
     }
     m_DownloadComplete = false;
+    m_FailureReason.clear();
+    m_LastReply.clear();
     int result = NO_CONNECTION_DETAILS;
     if (Details().GetUserName().empty() || Details().GetServer().empty()) {
         NetTrace("!!! NO_CONNECTION_DETAILS !!!");
+        m_FailureReason = "no user name or server is set";
         m_CanConnect = false;
     } else {
         result = Details().UsesProxy() ? TestConnectionHTTP() : TestConnectionFTP();
@@ -733,7 +816,7 @@ int ServerInterface::TestConnectionFTP()
     NetTrace("\t%d: connectToHost - (%s)", m_RequestId + 1, Details().GetServer().c_str());
     NetTrace("\t%d: login (%s:%s)", m_RequestId + 1, Details().GetUserName().c_str(),
              Details().GetPassword().c_str());
-    DropTargetFile(false);
+    DropTargetFile(true);
     m_DisplayName.clear();
     m_DownloadComplete = false;
     if (!StartFtp("ftp://" + Details().GetServer() + "/", true)) {
@@ -760,6 +843,7 @@ bool ServerInterface::IsConnected() const
 void ServerInterface::Abort()
 {
     NetTrace("!!! Signal EXIT from event loop ( Abort ) !!!");
+    m_FailureReason = "cancelled";
     m_AbortOperation = true;
     if (m_Loop)
         m_Loop->quit();
@@ -801,6 +885,8 @@ void ServerInterface::SLOTWaitForTimeOut()
     NetTrace("SLOTWaitForTimeOut()");
     NetTrace("ClearPendingCommands");
     NetTrace("%s", m_Kind == Kind::HttpGet ? "HTTP Abort sent" : "FTP Abort sent");
+    m_FailureReason = Format(128, "timed out: no answer within %d seconds",
+                             m_InactivityTimer.interval() / 1000);
     m_TimedOutOperation = true;
     m_Error = true;
     if (m_Loop)

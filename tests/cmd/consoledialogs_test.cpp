@@ -143,6 +143,11 @@ TEST_F(OptionsMenuTest, BoundsAreKeptAndBothFilesSaved)
     EXPECT_EQ(15, Saved().GetTransferTimeout());
     EXPECT_EQ("", Saved().GetProxyServer());
     EXPECT_NE(std::string::npos, ReadFile(Path("NUV_GUIOptions.opt")).find("LOGINTIMEOUT=300\n"));
+    // The saved settings are tried at once; the closed port is the reason given.
+    EXPECT_NE(std::string::npos, run.err.find("NUV_CMD: the new settings were saved, but the test "
+                                              "failed: cannot reach the server " +
+                                              Saved().GetServer() + ": connection refused"))
+        << run.err;
 }
 
 TEST_F(OptionsMenuTest, ProxyDomainIsOfferedAndKeptOnAnEmptyAnswer)

@@ -1,5 +1,6 @@
 // A package's life with NUV_CMD against a real FTP server: download, install, upgrade,
 // uninstall and delete, with the installation root checked against the file lists each time.
+#include "core/base/textutil.h"
 #include "support/componentarchive.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
@@ -78,7 +79,10 @@ protected:
                   distribution + "\n" + root + "\n\n\n\n\n.zip\n" + platform + "\ntag\n");
         WriteFile(Path("packages/" + name + "/packages.dat"), "");
     }
-    ProgramRun Run(const std::vector<std::string>& args) { return RunNuvCmd(args, Path()); }
+    ProgramRun Run(const std::vector<std::string>& args, const std::string& input = std::string())
+    {
+        return RunNuvCmd(args, Path(), input);
+    }
 
     /// Every file and link below the root, relative to it.
     std::set<std::string> RootFiles() const
@@ -174,6 +178,52 @@ TEST_F(NuvCmdComponentsTest, PackageGoesFromNothingToInstalledUpgradedUninstalle
               run.out);
     EXPECT_FALSE(Exists(Path("cache/Linux/Base-1.1.0.zip")));
     EXPECT_FALSE(Exists(Path("cache/Linux/Tool-1.0.0.zip")));
+}
+
+TEST_F(NuvCmdComponentsTest, InstallKeepsOffRootsItCannotUse)
+{
+    Serve("Tool", "1.0.0", "bin/tool");
+    ASSERT_EQ(0, Run({"-download", "pkg"}).exitCode);
+
+    // Another working folder installed "stranger" into this package's root.
+    WriteFile(Path("root/installer/packages.stranger"), "");
+    ProgramRun run = Run({"-install", "pkg", "-readEULA"});
+    EXPECT_EQ(63, run.exitCode);
+    EXPECT_EQ(Opening("pkg") + "Cannot install package 'pkg', as package 'stranger' is already "
+                               "installed.\n" + kCommandError,
+              run.out);
+    EXPECT_NE(std::string::npos,
+              run.err.find("stranger is installed in " + Path("root") + " from another working folder"))
+        << run.err;
+    EXPECT_EQ(std::set<std::string>{"installer/packages.stranger"}, RootFiles());
+    QDir(QString::fromStdString(Path("root"))).removeRecursively();
+
+    // A root below a file cannot be made: the package keeps the root it had.
+    WriteFile(Path("afile"), "x");
+    run = Run({"-install", "pkg", "-path", Path("afile/r5"), "-readEULA"});
+    EXPECT_EQ(119, run.exitCode);
+    EXPECT_NE(std::string::npos, run.err.find("was not kept")) << run.err;
+    EXPECT_EQ(Path("root"), SplitLines(ReadFile(Path("packages/pkg/package.dat")))[1]);
+}
+
+TEST_F(NuvCmdComponentsTest, LicenceThatWasNotAcceptedInstallsNothing)
+{
+    const std::string refused =
+        "Licence not accepted; nothing was installed. Scripts accept it with -readEULA.\n";
+    ProgramRun run = Run({"-install", "pkg"}, "y\n");
+    EXPECT_EQ(115, run.exitCode);
+    EXPECT_EQ(Opening("pkg"), run.out);   // no question about a text nobody saw
+    EXPECT_NE(std::string::npos, run.err.find("End_User_Licence_Agreement.txt is missing")) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(refused));
+
+    WriteFile(Path("EULA/End_User_Licence_Agreement.txt"), "Terms.\n");
+    for (const char* input : {"n\n", ""}) {
+        SCOPED_TRACE(input);
+        run = Run({"-install", "pkg"}, input);
+        EXPECT_EQ(115, run.exitCode);
+        EXPECT_NE(std::string::npos, run.err.find(refused)) << run.err;
+    }
+    EXPECT_FALSE(Exists(Path("root")));
 }
 
 TEST_F(NuvCmdComponentsTest, DistributionForAnotherSystemIsRefused)

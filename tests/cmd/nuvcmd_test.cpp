@@ -109,6 +109,9 @@ TEST_F(NuvCmdTest, DispatcherFindsTheFirstCommandWordAndItsArgument)
         {{"-readEULA", "-path", "-instwarnoff", "-V", "install"}, 2, "Unknown command\n" + kUsage},
         {{""}, 70, kWarning + kCommandError},
         {{"-v"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"--version"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
+        {{"--help"}, 0, kUsage},
+        {{"-debug", "-h", "-install"}, 0, kUsage},
         {{"-version", "foo"}, 0, kWarning + "NUV_CMD 2.0.21\n"},
         {{"-install", "-download"}, 87,
          kWarning + "Opening Package: -download\nPackage '-download' not found\n"},
@@ -148,6 +151,70 @@ TEST_F(NuvCmdTest, DebugSwitchStartsAFreshTraceWithTheVersion)
     ASSERT_GE(firstLine.size(), ending.size());
     EXPECT_EQ(ending, firstLine.substr(firstLine.size() - ending.size()));
     EXPECT_EQ(std::string::npos, trace.find("earlier run"));
+}
+
+TEST_F(NuvCmdTest, RefusalsSayWhyAndWhatToDoNextOnStandardError)
+{
+    MakePackage("pkg");
+    MarkInstalled("pkg");
+    WriteFile(Path("pkg.npf"), "x");
+    WriteFile(Path("stray.txt"), "x");
+    ASSERT_EQ(0, testsupport::RunProgram("zip", {"-q", "stray.npf", "stray.txt"}, Path()).exitCode);
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {{"-v"}, 0, ": connection refused ("},
+        {{"-remove", "pkg"}, 86, "NUV_CMD: uninstall it first with -uninstall pkg\n"},
+        {{"-install", "other"}, 63, "NUV_CMD: pkg is installed here; -uninstall it first\n"},
+        {{"-loadNPF", "pkg.npf"}, 75, "NUV_CMD: choose another name or -remove pkg\n"},
+        {{"-loadNPF", "stray.npf"}, 95,
+         "NUV_CMD: stray.npf is invalid: the entry stray.txt lies outside the package and cache "
+         "folders\n"},
+        {{"-list", "pkg"}, 0, "NUV_CMD: the server was not reached; the versions shown come from"},
+        {{"-instal", "pkg"}, 2, "NUV_CMD: unknown command word \"-instal\"; did you mean -install?\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const ProgramRun run = Run(c.args);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        EXPECT_NE(std::string::npos, run.err.find(c.err)) << run.err;
+    }
+}
+
+TEST_F(NuvCmdTest, FailedConnectionTestNamesServerCauseAndTraces)
+{
+    QDir().mkpath(QString::fromStdString(Path("server")));
+    testsupport::CFtpServer server;
+    ASSERT_TRUE(server.Start(Path("server"), Path("ftp.log")));
+    const std::string closed = std::to_string(testsupport::FreeLoopbackPort());
+    const struct {
+        std::string server;
+        std::string password;
+        std::string proxy;
+        std::string says;
+    } cases[] = {
+        {"127.0.0.1:" + closed, "x", "",
+         "cannot reach the server 127.0.0.1:" + closed + ": connection refused ("},
+        {server.Address(), "wrong", "",
+         "cannot reach the server " + server.Address() + ": log-in rejected, the server replied \"530"},
+        {server.Address(), "x", "127.0.0.1",
+         "cannot reach the server " + server.Address() + " through the proxy 127.0.0.1:" + closed +
+             ": the proxy refused the connection ("},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        testsupport::WriteServerDetails(Path(), c.server, testsupport::CFtpServer::kUser,
+                                        c.password, c.proxy, std::stoi(closed));
+        const ProgramRun run = testsupport::RunNuvCmd({"-debug", "-ntrace", "-v"}, Path());
+        EXPECT_EQ(0, run.exitCode);
+        EXPECT_EQ("NUV_CMD 2.0.21\n", run.out);
+        EXPECT_EQ(0u, run.err.find("NUV_CMD: " + c.says)) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("working offline; traces: " + Path() + "/NUVdebugtrace.txt"));
+        EXPECT_NE(std::string::npos, ReadFile(Path("NUVdebugtrace.txt")).find(c.says));
+        EXPECT_NE(std::string::npos, ReadFile(Path("FTPLog.txt")).find(c.says));
+    }
 }
 
 TEST_F(NuvCmdTest, UnwritableWorkingFolderIsAWarningOnly)

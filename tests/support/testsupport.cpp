@@ -1,4 +1,5 @@
 #include "support/testsupport.h"
+#include "cmd/exitcodes.h"
 
 #include "core/nuvfunctions.h"
 #include "core/base/trace.h"
@@ -96,7 +97,11 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input)
 {
-    return RunProgram(NUV_CMD_PATH, args, workingDir, input);
+    ProgramRun run = RunProgram(NUV_CMD_PATH, args, workingDir, input);
+    // Every run of the suite checks that the documented exit-code table knows its code.
+    EXPECT_TRUE(run.exitCode < 0 || IsListedExitCode(run.exitCode))
+        << "exit code " << run.exitCode << " is missing from the exit-code table";
+    return run;
 }
 
 int FreeLoopbackPort()

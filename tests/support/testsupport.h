@@ -60,7 +60,8 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
                       const std::string& workingDir, const std::string& input = std::string(),
                       int timeoutMs = 60000);
 
-/// NUV_CMD of this build, run in workingDir.
+/// NUV_CMD of this build, run in workingDir. Fails the test when the exit code is not in the
+/// exit-code table of the documents.
 ProgramRun RunNuvCmd(const std::vector<std::string>& args, const std::string& workingDir,
                      const std::string& input = std::string());
 

@@ -95,12 +95,10 @@ TEST_F(BatchTest, InstallsFewestDependenciesFirstAndUninstallsFewestDependantsFi
     EXPECT_EQ(0, Manager()->CountInstalled());
 }
 
-TEST_F(BatchTest, CancelAfterTheThirdOfFiveLeavesThreeInstalledAndTheStateFilesAlone)
+TEST_F(BatchTest, CancelAfterTheThirdOfFiveLeavesThreeInstalledAndRecorded)
 {
     for (const char* name : {"A", "B", "C", "D", "E"})
         Add(name);
-    ASSERT_EQ(rc::Success, Manager()->WriteDownloadedState());
-    const std::string before = ReadFile(Path("packages/pkg/packages.dat"));
     m_Output.m_Hook = [this](const std::string& text) {
         if (text.find("003/005") != std::string::npos)
             Manager()->Stop();
@@ -111,9 +109,11 @@ TEST_F(BatchTest, CancelAfterTheThirdOfFiveLeavesThreeInstalledAndTheStateFilesA
     EXPECT_EQ(3, Manager()->CountInstalled());
     EXPECT_EQ("1.0.0", ReadFile(Path("root/C.txt")));
     EXPECT_FALSE(Exists(Path("root/D.txt")));
-    EXPECT_EQ(before, ReadFile(Path("packages/pkg/packages.dat")));
-    EXPECT_FALSE(Exists(Path("root/installer/packages.pkg")));
-    EXPECT_FALSE(Exists(Path("packages/InstallDir.nuv")));
+    // What went in is on record, so it can be uninstalled and its package is not removed.
+    const std::string record = ReadFile(Path("root/installer/packages.pkg"));
+    EXPECT_NE(std::string::npos, record.find("[C]\nversion=1.0.0"));
+    EXPECT_EQ(std::string::npos, record.find("[D]"));
+    EXPECT_EQ(Path("root") + "\n", ReadFile(Path("packages/InstallDir.nuv")));
     EXPECT_EQ(std::string::npos, m_Output.m_Text.find("Installation Finished"));
 }
 
