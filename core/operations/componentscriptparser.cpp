@@ -49,8 +49,20 @@ int CComponentScriptParser::Run()
     if (path.empty() && !m_ScriptPath.empty() && m_ScriptPath[0] != '/')
         path = FindPathIgnoringCase(JoinPath(WorkingDirectory(), m_ScriptPath));
     std::string text;
-    if (!path.empty() && ReadFileBytes(path, &text))
-        text = text.substr(0, text.find('\0'));
+    if (path.empty() || !ReadFileBytes(path, &text))
+        text.clear();
+    return RunText(text);
+}
+
+int CComponentScriptParser::CheckText(const std::string& text)
+{
+    m_bCheckOnly = true;
+    return RunText(text);
+}
+
+int CComponentScriptParser::RunText(const std::string& bytes)
+{
+    const std::string text = bytes.substr(0, bytes.find('\0'));
     if (text.empty()) {
         Trace("Script File Empty");
         return rc::NoScriptFile;
@@ -145,6 +157,11 @@ int CComponentScriptParser::RunCommand(const Words& words, bool* ran)
     for (const Command& command : kCommands) {
         if (words[0] != command.name)
             continue;
+        if (m_bCheckOnly) {
+            for (const std::string& word : words)
+                (void)PreparedArgument(word);
+            return kCommandOk;
+        }
         const int code = command.run ? (this->*command.run)(words) : command.fixedCode;
         if (code != kCommandOk)
             Trace(command.failureLine, code, m_LineCounter);

@@ -32,8 +32,14 @@ public:
     /// 49 ten empty lines in a row stopped it; 53 the last executed command failed (also
     /// when it came before the ten empty lines).
     int Run();
+    /// Walks the lines of text as Run walks a script's (a NUL byte ends it), substituting the
+    /// variables and looking up each command, without carrying out any command. The result
+    /// rules of Run.
+    int CheckText(const std::string& text);
 
 private:
+    /// Splits text into m_Lines and walks them; the result rules of Run.
+    int RunText(const std::string& text);
     using Words = std::vector<std::string>;
 
     /// Executes m_Lines; the result rules of Run.
@@ -56,4 +62,5 @@ private:
     std::vector<std::string> m_Variables;   // "$NAME=VALUE", in the order added
     std::vector<std::string> m_Lines;
     int m_LineCounter = 0;
+    bool m_bCheckOnly = false;
 };

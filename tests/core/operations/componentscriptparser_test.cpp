@@ -156,6 +156,19 @@ TEST_F(ComponentScriptParserTest, TheLastExecutedCommandDecidesTheResult)
     EXPECT_FALSE(Exists(Path("x")));   // the text after a zero byte is not part of the script
 }
 
+TEST_F(ComponentScriptParserTest, CheckingATextCarriesOutNoCommand)
+{
+    CComponentScriptParser parser("", Path("root"));
+    ASSERT_EQ(rc::Success, parser.AddVariable("TESSOM_ROOT=" + Path("root")));
+    EXPECT_EQ(rc::ScriptFileError,
+              parser.CheckText("mkdir $TESSOM_ROOT/made\n"
+                               "exec \"/bin/sh\" -c \"touch " + Path("ran") + "\"\n"
+                               "frobnicate x\n"));
+    EXPECT_EQ(rc::NoScriptFile, parser.CheckText(std::string("\0mkdir x\n", 9)));
+    EXPECT_FALSE(Exists(Path("root/made")));
+    EXPECT_FALSE(Exists(Path("ran")));
+}
+
 TEST_F(ComponentScriptParserTest, VariablesAreCheckedAndReplacedEverywhereInALine)
 {
     CComponentScriptParser parser("none.scr", Path("root"));
