@@ -175,6 +175,7 @@ CComponentTreeView::CComponentTreeView(QWidget* parent)
     setAccessibleName("Component Tree");
     setColumnCount(5);
     setHeaderLabels({kColumns[0], kColumns[1], kColumns[2], kColumns[3], kColumns[4]});
+    ResizeColumns();   // the captions stay whole before a package fills the tree
     connect(m_pMenu, &CComponentTreeViewMenu::SetInstall, this, &CComponentTreeView::SLOTInstallMenu);
     connect(m_pMenu, &CComponentTreeViewMenu::SetDownload, this, &CComponentTreeView::SLOTDownloadMenu);
     connect(m_pMenu, &CComponentTreeViewMenu::SetUninstall, this, &CComponentTreeView::SLOTUninstallMenu);
