@@ -62,6 +62,8 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
          "shown)"},
         {rc::WorkingFolderLocked, nullptr,
          "any command but -packages, -version and the usage text: another NUV process holds the folder"},
+        {rc::ChecksumMismatch, nullptr,
+         "-loadNPF: an archive in the file differs from the digest the file carries for it"},
     };
     return table;
 }

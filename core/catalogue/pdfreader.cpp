@@ -85,6 +85,8 @@ void CPDFReader::ApplyKey(CComponent* record, const std::string& key, const std:
         (void)record->SetNeedStartService(value);
     else if (key == "installmessage")
         (void)record->SetInstallMessage(value);
+    else if (key == "sha256")
+        (void)record->SetSha256(value);
     else
         Trace("%s - unknown Key", key.c_str());
 }
