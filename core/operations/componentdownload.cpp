@@ -11,6 +11,11 @@
 #include "core/server/serverinterface.h"
 #include "core/base/trace.h"
 
+std::string CComponent::RemotePath() const
+{
+    return "/software/" + m_ServerPath + ArchiveName();
+}
+
 int CComponent::Download()
 {
     CTraceScope scope("CComponent::Download()");
@@ -21,7 +26,7 @@ int CComponent::Download()
         Trace("No archive name for %s: nothing to download", m_Name.c_str());
         return rc::InvalidComponentFileName;
     }
-    const std::string remotePath = "/software/" + m_ServerPath + name;
+    const std::string remotePath = RemotePath();
     ServerInterface* server = ServerInterface::Instance();
     const int transfer = server->GetFile(remotePath, GetCacheFolder(m_Platform), false, m_Sha256);
     if (transfer == ServerInterface::DIGEST_MISMATCH) {
