@@ -308,6 +308,29 @@ CChangePackageTag::CChangePackageTag(const QString& tag, QWidget* parent)
 
 QString CChangePackageTag::Tag() const { return m_pTag->text(); }
 
+// --- Package alias ------------------------------------------------------------------------
+
+CChangeAlias::CChangeAlias(const QString& alias, QWidget* parent)
+    : QDialog(parent), m_pAlias(new QLineEdit(alias, this))
+{
+    setWindowTitle("NUV - Change Alias");
+    auto* layout = new QFormLayout(this);
+    m_pAlias->setAccessibleName("New Alias");
+    auto* caption = new QLabel("&New Alias:", this);
+    caption->setBuddy(m_pAlias);
+    layout->addRow(caption, m_pAlias);
+    QDialogButtonBox* box = OkCancel(this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    QPushButton* ok = box->button(QDialogButtonBox::Ok);
+    // A package always has a name.
+    connect(m_pAlias, &QLineEdit::textChanged, ok, [this, ok] { ok->setEnabled(!Alias().isEmpty()); });
+    ok->setEnabled(!Alias().isEmpty());
+    layout->addRow(box);
+    resize(360, sizeHint().height());
+}
+
+QString CChangeAlias::Alias() const { return m_pAlias->text().trimmed(); }
+
 // --- About ----------------------------------------------------------------------------------
 
 QString CNUVAboutBox::VersionText()

@@ -92,6 +92,18 @@ private:
     QLineEdit* m_pTag;
 };
 
+/// Edits the open package's name (its alias); OK needs a name.
+class CChangeAlias : public QDialog {
+    Q_OBJECT
+public:
+    explicit CChangeAlias(const QString& alias, QWidget* parent = nullptr);
+    QString Alias() const;
+    QLineEdit* Field() const { return m_pAlias; }
+
+private:
+    QLineEdit* m_pAlias;
+};
+
 /// The program's name, version and notices.
 class CNUVAboutBox : public QDialog {
     Q_OBJECT
