@@ -1169,7 +1169,7 @@ void CNUVMainWindow::SLOTCreatePTF()
         Warn("Creating PTF", "File creation unsuccessfully");
         return;
     }
-    const QString path = "PTF/" + Text(distribution->GetAlias()) + ".ptf";
+    const QString path = QDir::current().absoluteFilePath("PTF/" + Text(distribution->GetAlias()) + ".ptf");
     NUVDisplay("%s\n", Latin1(path).c_str());
     NUVDisplay("PTF Creation finished\n");
     Inform("Creating PTF", "The PTF has been created in:\n" + path);

@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -333,6 +335,12 @@ QString CChangeAlias::Alias() const { return m_pAlias->text().trimmed(); }
 
 // --- About ----------------------------------------------------------------------------------
 
+QUrl CNUVAboutBox::LicenceUrl()
+{
+    // The program folder, not the current one: the link must work wherever it was started.
+    return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/docs/LICENSE.LGPL");
+}
+
 QString CNUVAboutBox::VersionText()
 {
     return QString::asprintf("v%d.%d.%d%s", kVersionMajor, kVersionMinor, kVersionBuild, "");
@@ -350,7 +358,8 @@ CNUVAboutBox::CNUVAboutBox(QWidget* parent) : QDialog(parent)
     layout->addWidget(version);
     layout->addWidget(new QLabel("This program uses Qt " + QString(qVersion()) +
                                      ", licensed under the GNU LGPL version 3.", this));
-    auto* licence = new QLabel("<a href=\"file:docs/LICENSE.LGPL\">Licence</a>", this);
+    auto* licence = new QLabel("<a href=\"" + LicenceUrl().toString() + "\">Licence</a>", this);
+    licence->setAccessibleName("Licence");
     licence->setOpenExternalLinks(true);
     layout->addWidget(licence);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);

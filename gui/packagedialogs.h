@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 class QCheckBox;
 class QComboBox;
@@ -110,6 +111,8 @@ class CNUVAboutBox : public QDialog {
 public:
     explicit CNUVAboutBox(QWidget* parent = nullptr);
     static QString VersionText();
+    /// The licence text shipped in the program folder's "docs".
+    static QUrl LicenceUrl();
 };
 
 /// The warning shown to users of a generic log-in (after the settings were taken).
