@@ -1317,9 +1317,7 @@ void CNUVMainWindow::SLOTWorkProgress(int done, int total, const QString& what)
 
 void CNUVMainWindow::SLOTOpenPackageProgress(int Percent, const QString& Package)
 {
-    m_pProgressBar->setRange(0, 100);
-    m_pProgressBar->setValue(Percent);
-    m_pTransferLabel->setText("Opening " + Package);
+    SLOTWorkProgress(Percent, 100, "Opening " + Package);
 }
 
 // --- Running actions ------------------------------------------------------------------------
