@@ -35,6 +35,9 @@ const char kSoftwareRoot[] = "/software";
 const char kNoReleaseNotes[] = "Release Notes unavailable - none specified";
 constexpr long long kRequiredFreeSpace = 209715200;   // 200 MiB
 constexpr int kListAttempts = 5;
+// "package.dat" in text: distribution, root, set-up, removal, start, stop, package type,
+// platform, tag.
+constexpr size_t kTagLine = 8;
 
 std::string PackageFolder(const std::string& name) { return CPackageStore::PackageFolder(name); }
 
@@ -69,7 +72,7 @@ CNUVFunctions* CNUVFunctions::Instance()
 
 CNUVFunctions::~CNUVFunctions() = default;
 
-int CNUVFunctions::LockWorkingFolder()
+int CNUVFunctions::LockWorkingFolder(bool tidy)
 {
     // Absolute: the lock belongs to the folder that was current when it was taken.
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kLockFile));
@@ -94,7 +97,8 @@ int CNUVFunctions::LockWorkingFolder()
     }
     m_WorkingFolderLock = std::move(lock);
     m_LockPath = path;
-    RemoveStaleTemporaryFiles();
+    if (tidy)
+        RemoveStaleTemporaryFiles();
     return rc::Success;
 }
 
@@ -305,6 +309,8 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     } else {
         details.distribution = lines[0];
         details.root = lines[1];
+        if (lines.size() > kTagLine)
+            details.tag = lines[kTagLine];
     }
     if (details.distribution.empty()) {
         Trace("Try Old style package.dat read!!");
@@ -313,7 +319,7 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     return details;
 }
 
-int CNUVFunctions::OpenPackage(const std::string& newPackageName)
+int CNUVFunctions::OpenPackage(const std::string& newPackageName, bool lookOnly)
 {
     CTraceScope scope("CNUVFunctions::OpenPackage( std::string newPackageName )");
     const std::string& name = newPackageName;
@@ -359,7 +365,7 @@ int CNUVFunctions::OpenPackage(const std::string& newPackageName)
         current->SetLocal(true);
         result = rc::DistributionNoLongerSupported;
     }
-    if (list->writeDistributionDetails(DetailsPath(name)) != 0)
+    if (!lookOnly && list->writeDistributionDetails(DetailsPath(name)) != 0)
         Trace("Cannot save %s", DetailsPath(name).c_str());   // the file read above stays
     // A damaged file was reported; acting on what could be read would be acting blind.
     if (const int loaded = current->getComponents(); loaded != rc::Success)

@@ -89,8 +89,22 @@ public:
     /// (which may fetch from the server and run the transfer engine's event loop).
     /// 0; 38 low disk space; 77 no distribution; 78 empty or unsafe name; 87 no such package;
     /// 79 the server no longer lists the distribution (the package is open on its cached
-    /// catalogue all the same).
-    int OpenPackage(const std::string& newPackageName);
+    /// catalogue all the same). lookOnly (the dry runs): "package.dat" is not re-saved, so
+    /// nothing in the working folder changes.
+    int OpenPackage(const std::string& newPackageName, bool lookOnly = false);
+    // --- Machine-readable inventory (core/nuvinventory.cpp) --------------------------------
+    // One JSON document each, indented; the field names are documented in the README and the
+    // man page and fixed by docs/nuv-json.schema.json.
+
+    /// {"packages": [package, ...]} in package-list order; each package has name,
+    /// distribution, root, tag and installed.
+    std::string PackagesJson() const;
+    /// The open package: {"package": package, "catalogue": "server" or "cache",
+    /// "components": [...]}, each component with name, group, included, installed,
+    /// downloaded, capped, newest (version texts, null for none), update (the update listing
+    /// names it) and sha256 (null while unknown). "{}" with no package open.
+    std::string OpenPackageJson() const;
+
     /// Forgets the open package: no package name and no current distribution.
     void ClosePackage();
     /// Makes distribution IndexOfDistribution (0-based) current, gives it the name, root and
@@ -151,7 +165,8 @@ public:
     /// Once held, the temporary files an interrupted state write left are removed. 0 (also
     /// when held already, and when the folder allows no lock file, so the command fails on its
     /// own); 123 when another process holds it (WorkingFolderLockHolder names it).
-    int LockWorkingFolder();
+    /// Without tidy (the dry runs) the temporary files are left for the next real command.
+    int LockWorkingFolder(bool tidy = true);
     void UnlockWorkingFolder();
     /// The process id of the lock's holder found by the last refused LockWorkingFolder.
     long long WorkingFolderLockHolder() const { return m_LockHolder; }

@@ -103,6 +103,8 @@ public:
     /// The cache folder of this record's platform joined with ArchiveName(), relative to the
     /// working directory; empty without an archive.
     std::string ArchivePath() const;
+    /// Where the archive lies on the server: "/software/" + server path + ArchiveName().
+    std::string RemotePath() const;
     /// True when the archive path opens for reading as a file. On a hit an empty m_Package
     /// takes the derived name; with update, the holder's downloaded version becomes this one.
     /// Always false without an archive.

@@ -8,6 +8,11 @@
 #include "core/server/serverinterface.h"
 #include "core/base/trace.h"
 
+std::string CComponent::RemotePath() const
+{
+    return "/software/" + m_ServerPath + ArchiveName();
+}
+
 int CComponent::Download()
 {
     CTraceScope scope("CComponent::Download()");
@@ -18,7 +23,7 @@ int CComponent::Download()
         Trace("No archive name for %s: nothing to download", m_Name.c_str());
         return rc::InvalidComponentFileName;
     }
-    const std::string remotePath = "/software/" + m_ServerPath + name;
+    const std::string remotePath = RemotePath();
     const int transfer =
         ServerInterface::Instance()->GetFile(remotePath, GetCacheFolder(m_Platform), false);
     if (transfer != ServerInterface::NO_FTP_ERROR) {

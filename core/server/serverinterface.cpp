@@ -356,6 +356,27 @@ int ServerInterface::GetFileFtp()
     return NO_FTP_ERROR;
 }
 
+long long ServerInterface::GetFileSize(const std::string& remotePath)
+{
+    NetTrace("ServerInterface::GetFileSize( %s )", remotePath.c_str());
+    // A size through the proxy would cost it a whole FTP session per archive; it stays unknown.
+    if (m_Waiting || remotePath.empty() || Details().UsesProxy() ||
+        Details().GetUserName().empty() || Details().GetServer().empty())
+        return -1;
+    CreateFTPInterface();
+    m_RemotePath = remotePath;
+    m_DisplayName = BaseName(remotePath);
+    m_FailureReason.clear();
+    m_TextData.clear();
+    m_ToMemory = true;
+    m_ContentLength = -1;
+    m_DownloadComplete = false;
+    // Without a body curl asks the size and stops before any data connection.
+    if (!StartFtp(FtpUrl(Details().GetServer(), remotePath), true))
+        return -1;
+    return MapOutcome(WaitForJobs(false)) == NO_FTP_ERROR ? m_ContentLength : -1;
+}
+
 bool ServerInterface::StartFtp(const std::string& url, bool loginOnly)
 {
     if (!NewEasy())
@@ -547,6 +568,10 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
     }
     NetTrace("Finished %d", m_RequestId);
     m_InactivityTimer.stop();
+    curl_off_t length = -1;
+    if (result == CURLE_OK &&
+        curl_easy_getinfo(m_Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        m_ContentLength = length;
     if (result != CURLE_OK) {
         if (result == CURLE_LOGIN_DENIED || result == CURLE_COULDNT_CONNECT)
             m_FtpLoggedIn = false;

@@ -58,6 +58,10 @@ public:
     int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory);
     /// The text of the last memory-mode download.
     std::string GetFileTextData() const { return m_TextData; }
+    /// The size in bytes the server gives for remotePath (FTP SIZE; nothing is transferred
+    /// and nothing is written), or -1 when it gives none: through the proxy, off-line, a
+    /// missing file, a failed or busy engine. Spins an event loop.
+    long long GetFileSize(const std::string& remotePath);
     /// Logs in with the current details (FTP), or fetches the distribution list through the
     /// proxy into memory, then closes the connections. 0 when the server answers.
     int TestConnection();
@@ -169,6 +173,7 @@ private:
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
 
     int m_BytesDone = 0;
+    long long m_ContentLength = -1;   // of the last finished FTP request, -1 when not given
     qint64 m_WrittenBack = 0;   // bytes of the target file handed to the disk
     std::string m_Pending;      // received bytes not yet written to the target file
     float m_Rate = 0;
