@@ -21,6 +21,8 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <QString>
 
 namespace {
@@ -429,6 +431,20 @@ bool CNUVFunctions::CreatePackageFromTemplate(CPackageTemplate& ptf,
     return ptf.FinishNewPackage(created == rc::Success);
 }
 
+std::vector<CTemplateComponent>
+CNUVFunctions::ComponentsNoLongerOffered(const CPackageTemplate& ptf) const
+{
+    std::vector<CTemplateComponent> gone;
+    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    const CComponentManager* manager = current ? current->GetComponentManager() : nullptr;
+    if (!manager)
+        return gone;
+    for (const CTemplateComponent& entry : ptf.GetComponents())
+        if (!manager->FindHolder(entry.name))
+            gone.push_back(entry);
+    return gone;
+}
+
 namespace {
 
 /// Copies the two files of source into the new package folder and puts newRoot on line 2 of
@@ -482,6 +498,37 @@ int CNUVFunctions::CopyPackage(const std::string& source, const std::string& new
         (void)DeleteFileTree(folder);   // a half-made copy must not turn up as a package
     }
     return result;
+}
+
+int CNUVFunctions::RenamePackage(const std::string& oldName, const std::string& newName)
+{
+    CTraceScope scope("CNUVFunctions::RenamePackage()");
+    for (const std::string* name : {&oldName, &newName}) {
+        if (TrimSpaces(*name).empty())
+            return rc::NoPackageName;
+        if (const int checked = CheckPackageName(*name); checked != rc::Success)
+            return checked;
+    }
+    if (!PackageExists(oldName))
+        return rc::PackageNotFound;
+    if (PackageExists(newName) || EntryExists(PackageFolder(newName)))
+        return rc::PackageNameAlreadyDefined;
+    // The installed-state file in the root is named after the package: renaming would part
+    // the package from what it installed.
+    const std::string root = GetDetailsForPackage(oldName).root;
+    if (oldName == GetInstalledPackage() ||
+        (!root.empty() && IsRegularFile(JoinPath(JoinPath(root, "installer"), "packages." + oldName))))
+        return rc::PackageInstalled;
+    if (std::rename(PackageFolder(oldName).c_str(), PackageFolder(newName).c_str()) != 0) {
+        Trace("Renaming %s to %s failed: errno %d", oldName.c_str(), newName.c_str(), errno);
+        return rc::CannotCreateFile;
+    }
+    if (m_CurrentPackage == oldName) {
+        m_CurrentPackage = newName;
+        if (CDistribution* current = CDistributionList::instance()->getCurrentDistribution())
+            current->SetAlias(newName);
+    }
+    return rc::Success;
 }
 
 int CNUVFunctions::DeletePackage(const std::string& name)

@@ -155,9 +155,10 @@ int CNPFMaker::MakeNPF()
             Trace("Cannot remove %s: %d", name.c_str(), result);
     }
     std::vector<std::string> arguments = CollectMembers();
+    const int members = int(arguments.size());
     arguments.insert(arguments.begin(), ArchiveProgramArgument(name));
     CProcessBox box(WorkingDirectory(), "zip", arguments, false);
-    const int result = box.Start(true);
+    const int result = RunWithEntryProgress(box, members, "Creating " + name);
     Trace("zip of %s ended with %d", name.c_str(), result);
     if (result != rc::Success)
         return result;
@@ -200,7 +201,7 @@ int CNPFMaker::LoadNPF(const std::string& path, std::string* blocking, std::stri
             return refuse(BaseName(folder));
         }
     }
-    const int result = UnpackPackageFile(converted);
+    const int result = UnpackPackageFile(converted, int(entries.size()));
     NUVDisplay("NPF finished extraction of %s\n", converted.c_str());
     return result;
 }
