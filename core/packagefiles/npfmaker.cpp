@@ -98,6 +98,7 @@ std::vector<std::string> CNPFMaker::CollectMembers()
     std::vector<std::string> members = {JoinPath(folder, "package.dat"),
                                         JoinPath(folder, "packages.dat")};
     std::string digests;
+    bool fetched = false;
     for (int i = 0; i < m_pComponentManager->HolderCount(); ++i) {
         CComponentHolder* holder = m_pComponentManager->GetHolder(i);
         CComponent* record = holder->GetCurrent();
@@ -113,6 +114,7 @@ std::vector<std::string> CNPFMaker::CollectMembers()
             NUVDisplay("%s: Not present in cache, attempting download\n",
                        record->GetPackage().c_str());
             available = m_Download(*record) == rc::Success;
+            fetched = fetched || available;
             if (!available)
                 NUVDisplay("\t%s: Not including in NPF, download failed\n",
                            record->GetPackage().c_str());
@@ -132,6 +134,10 @@ std::vector<std::string> CNPFMaker::CollectMembers()
         if (!digest.empty())
             digests += digest + "  " + path + "\n";
     }
+    // The state file travels as it is on disk; an archive fetched just now must be recorded there,
+    // or the other machine would hold the archive while its package says it was never downloaded.
+    if (fetched && m_pComponentManager->WriteDownloadedState() != rc::Success)
+        Trace("Cannot record the archives fetched for %s", alias.c_str());
     // The loading side checks each archive against the digest taken here.
     const std::string digestFile = JoinPath(folder, kDigestFile);
     if (!digests.empty() && WriteFileAtomically(digestFile, digests))

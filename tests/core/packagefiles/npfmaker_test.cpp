@@ -87,6 +87,11 @@ TEST_F(NPFMakerTest, RoundTripCarriesPackageAndIncludedArchives)
     }
     EXPECT_FALSE(Exists(Path("two/cache/Linux/beta_2.zip")));
     EXPECT_FALSE(Exists(Path("two/cache/Linux/gamma_3.zip")));
+    // The archive fetched for the export is recorded in the state file it travels with.
+    EXPECT_NE(std::string::npos,
+              ReadFile(Path("two/packages/pkg/packages.dat"))
+                  .find("downloadedpackage=delta_4.zip\nneedsetup=no\nneedstartservice=no\n"
+                        "downloadedversion=4.0.0\n"));
 }
 
 TEST_F(NPFMakerTest, AnAliasThatLooksLikeASwitchStillGivesItsFile)
