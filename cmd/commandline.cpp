@@ -12,6 +12,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 
 struct CommandRow {
@@ -72,7 +74,7 @@ void ForEachSwitch(const std::vector<std::string>& words, Visit visit)
             if (i + 1 < words.size())
                 visit(word, words[++i]);
         } else if (word == "-readEULA" || word == "-instwarnoff" || word == "-debug" ||
-                   word == "-ntrace") {
+                   word == "-ntrace" || word == "-dryrun" || word == "-json") {
             visit(word, std::string());
         }
     }
@@ -81,7 +83,7 @@ void ForEachSwitch(const std::vector<std::string>& words, Visit visit)
 bool IsSwitchWord(const std::string& word)
 {
     return word == "-readEULA" || word == "-instwarnoff" || word == "-debug" ||
-           word == "-ntrace" || word == "-path";
+           word == "-ntrace" || word == "-path" || word == "-dryrun" || word == "-json";
 }
 
 /// Edits (insert, delete, replace) between two words, ignoring case.
@@ -208,6 +210,27 @@ void ApplyTraceSwitches(const std::vector<std::string>& words)
     });
 }
 
+void ApplyJsonSwitch(const std::vector<std::string>& words)
+{
+    bool json = false;
+    ForEachSwitch(words, [&json](const std::string& word, const std::string&) {
+        json = json || word == "-json";
+    });
+    if (!json)
+        return;
+    // Standard output keeps only the document: it moves to a descriptor of its own, and every
+    // message (ours, the core's, a child's) goes where standard error goes.
+    std::fflush(stdout);
+    const int document = ::dup(STDOUT_FILENO);
+    FILE* stream = document < 0 ? nullptr : ::fdopen(document, "w");
+    if (!stream || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        if (stream)
+            std::fclose(stream);
+        return;   // the document then follows the messages on standard output
+    }
+    CNUVProgram::Instance()->SetJsonOutput(stream);
+}
+
 void ApplySwitches(const std::vector<std::string>& words)
 {
     CNUVOptions* options = CNUVOptions::Instance();
@@ -218,6 +241,8 @@ void ApplySwitches(const std::vector<std::string>& words)
             options->m_bDisplayWarningMessage = false;
         else if (word == "-path")
             CNUVProgram::Instance()->SetInstallationPath(value);
+        else if (word == "-dryrun")
+            CNUVProgram::Instance()->SetDryRun(true);
     });
 }
 

@@ -13,8 +13,11 @@ void StartCore();
 /// "-debug" and "-ntrace", before StartCore, so the traces hold the start-up and its
 /// connection test.
 void ApplyTraceSwitches(const std::vector<std::string>& words);
+/// "-json", before StartCore: the JSON document gets standard output to itself and every
+/// message goes to standard error from then on.
+void ApplyJsonSwitch(const std::vector<std::string>& words);
 /// First pass: the switches that only set state ("-readEULA", "-instwarnoff", "-path" with
-/// its value); the trace switches are ApplyTraceSwitches'.
+/// its value, "-dryrun"); the trace switches are ApplyTraceSwitches'.
 void ApplySwitches(const std::vector<std::string>& words);
 /// Second pass: runs the first command word of the table and returns its result; 1 after
 /// "Syntax Error" (a command word without its argument), 2 after "Unknown command" (with the

@@ -16,7 +16,9 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
 {
     static const std::vector<ExitCodeRow> table = {
         {rc::Success, "success", "every command; the usage text, --help, -h, --version"},
-        {1, "Syntax Error", "a command word without its argument; -setup: the server was refused"},
+        {1, "Syntax Error",
+         "a command word without its argument; -setup: the server was refused; -dryrun or -json "
+         "with a command that has no such form"},
         {2, "Unknown command", "no command word on the line"},
         {rc::DownloadFailed, nullptr, "-download: components failed"},
         {rc::CannotRemoveFile, nullptr, "-remove: a file of the package folder stayed"},
@@ -62,6 +64,8 @@ const std::vector<ExitCodeRow>& ExitCodeTable()
          "shown)"},
         {rc::WorkingFolderLocked, nullptr,
          "any command but -packages, -version and the usage text: another NUV process holds the folder"},
+        {rc::ChecksumMismatch, nullptr,
+         "-loadNPF: an archive in the file differs from the digest the file carries for it"},
     };
     return table;
 }
@@ -80,7 +84,8 @@ std::string Meaning(const ExitCodeRow& row)
     return row.meaning ? row.meaning : CNUVResult(row.code).Text();
 }
 
-/// Man-page text: a leading "." or "'" would be read as a request, "\" as an escape.
+}  // namespace
+
 std::string RoffText(const std::string& text)
 {
     std::string out;
@@ -96,8 +101,6 @@ std::string RoffText(const std::string& text)
         out.insert(0, "\\&");
     return out;
 }
-
-}  // namespace
 
 std::string ExitCodeMarkdown()
 {
@@ -123,23 +126,31 @@ std::string ExitCodeRoff()
 
 bool ReplaceExitCodeBlock(const std::string& document, std::string* updated)
 {
-    static const struct {
-        const char* begin;
-        const char* end;
-        std::string (*table)();
-    } kForms[] = {
-        {"<!-- exit-codes begin -->\n", "<!-- exit-codes end -->\n", &ExitCodeMarkdown},
-        {".\\\" exit-codes begin\n", ".\\\" exit-codes end\n", &ExitCodeRoff},
+    return ReplaceGeneratedBlock(document, "exit-codes", ExitCodeMarkdown(), ExitCodeRoff(),
+                                 updated);
+}
+
+bool ReplaceGeneratedBlock(const std::string& document, const std::string& name,
+                           const std::string& markdown, const std::string& roff,
+                           std::string* updated)
+{
+    const struct {
+        std::string begin;
+        std::string end;
+        const std::string& table;
+    } forms[] = {
+        {"<!-- " + name + " begin -->\n", "<!-- " + name + " end -->\n", markdown},
+        {".\\\" " + name + " begin\n", ".\\\" " + name + " end\n", roff},
     };
-    for (const auto& form : kForms) {
+    for (const auto& form : forms) {
         const size_t begin = document.find(form.begin);
         if (begin == std::string::npos)
             continue;
-        const size_t from = begin + std::string(form.begin).size();
+        const size_t from = begin + form.begin.size();
         const size_t end = document.find(form.end, from);
         if (end == std::string::npos)
             return false;
-        *updated = document.substr(0, from) + form.table() + document.substr(end);
+        *updated = document.substr(0, from) + form.table + document.substr(end);
         return true;
     }
     return false;

@@ -25,3 +25,13 @@ std::string ExitCodeRoff();
 /// text between the comment lines `.\" exit-codes begin` and `.\" exit-codes end`). False when
 /// the markers are missing.
 bool ReplaceExitCodeBlock(const std::string& document, std::string* updated);
+
+/// document with the text between the markers of the generated block name replaced: markdown
+/// between "<!-- NAME begin -->" and "<!-- NAME end -->" lines, or roff between the comment
+/// lines `.\" NAME begin` and `.\" NAME end`, whichever the document has. False when it has
+/// neither pair.
+bool ReplaceGeneratedBlock(const std::string& document, const std::string& name,
+                           const std::string& markdown, const std::string& roff,
+                           std::string* updated);
+/// Text for the man page: "-" and "\" escaped, a leading "." or "'" kept from being a request.
+std::string RoffText(const std::string& text);

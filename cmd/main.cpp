@@ -22,6 +22,7 @@ int main(int argc, char* argv[])
         return int(rc::UserCancelled);
     };
     ApplyTraceSwitches(words);
+    ApplyJsonSwitch(words);
     StartCore();
     if (CSignalGuard::Received())
         return interrupted();

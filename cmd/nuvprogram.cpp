@@ -36,6 +36,7 @@ std::string FileStem(const std::string& path)
 }
 
 constexpr int kNoPlatform = 0;
+constexpr int kSyntaxError = 1;   // the dispatcher's code for a line it cannot run
 constexpr int kThisPlatform = 2;   // Linux
 
 std::string PlatformName(int platform)
@@ -115,10 +116,10 @@ bool CNUVProgram::ChangesStore(int command)
            command != cmdcode::EmptyWord;
 }
 
-int CNUVProgram::LockStore()
+int CNUVProgram::LockStore(bool tidy)
 {
     CNUVFunctions* nuv = CNUVFunctions::Instance();
-    const int locked = nuv->LockWorkingFolder();
+    const int locked = nuv->LockWorkingFolder(tidy);
     if (locked == rc::WorkingFolderLocked)
         NUVDisplay("Another NUV process (process id %lld) is working in this folder; nothing "
                    "was changed. Try again when it has finished.\n",
@@ -126,10 +127,48 @@ int CNUVProgram::LockStore()
     return locked;
 }
 
+void CNUVProgram::SetJsonOutput(FILE* stream)
+{
+    m_pJson.reset(stream);
+}
+
+int CNUVProgram::CheckOutputSwitches(int command) const
+{
+    const bool batch = command == cmdcode::Install || command == cmdcode::Download ||
+                       command == cmdcode::Uninstall || command == cmdcode::Delete;
+    const bool listing = command == cmdcode::Packages || command == cmdcode::List;
+    // Run for real, a command the user meant only to look at would change the machine.
+    const char* refusal = nullptr;
+    if (m_bDryRun && !batch)
+        refusal = "-dryrun works with -install, -download, -uninstall and -delete only";
+    else if (m_pJson && !listing)
+        refusal = "-json works with -packages and -list only";
+    if (!refusal)
+        return rc::Success;
+    std::fflush(stdout);
+    std::fprintf(stderr, "NUV_CMD: %s; nothing was done.\n", refusal);
+    return kSyntaxError;
+}
+
+void CNUVProgram::WriteJson(const std::string& document) const
+{
+    std::fputs(document.c_str(), m_pJson.get());
+    std::fflush(m_pJson.get());
+}
+
+int CNUVProgram::DryRunBatch(int action)
+{
+    return CurrentDistribution()->GetComponentManager()->DryRun(action);
+}
+
 int CNUVProgram::RunCommand(int command, const std::string& name)
 {
+    if (const int refused = CheckOutputSwitches(command); refused != rc::Success)
+        return refused;
+    if (m_bDryRun)
+        NUVDisplay("Dry run: what the command would do; nothing is changed\n");
     if (ChangesStore(command)) {
-        if (const int locked = LockStore(); locked != rc::Success)
+        if (const int locked = LockStore(!m_bDryRun); locked != rc::Success)
             return locked;
     }
     const std::string installed = CNUVFunctions::Instance()->GetInstalledPackage();
@@ -190,7 +229,8 @@ int CNUVProgram::InstallPackage(const std::string& name, const std::string& inst
     }
     if (name.empty())
         return CommandError(rc::NoPackageSpecified);
-    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name, m_bDryRun);
+        opened != rc::Success)
         return ReportResult(opened, name);
     return InstallOpenPackage();
 }
@@ -224,13 +264,15 @@ int CNUVProgram::InstallOpenPackage()
                                 "choose another root with -path");
     }
     std::string previousRoot;
-    const bool rootChanged = ApplyInstallationPath(&previousRoot);
+    const bool rootChanged = ApplyInstallationPath(&previousRoot, !m_bDryRun);
     if (manager->CountInstalled() == 0) {
-        if (const int accepted = AcceptLicence(); accepted != rc::Success)
+        if (const int accepted = AcceptLicence(m_bDryRun); accepted != rc::Success)
             return accepted;
     }
 
     (void)manager->MarkAll(CComponent::ActionInstall);
+    if (m_bDryRun)
+        return DryRunBatch(CComponent::ActionInstall);
     // Both counts are taken before either batch runs: the uninstall batch must not decide
     // whether the installs run.
     const bool uninstall = CountMarked(*manager, CComponent::ActionUninstall) > 0;
@@ -266,7 +308,7 @@ std::string CNUVProgram::InstallationRoot() const
     return distribution->GetTessomRoot();
 }
 
-bool CNUVProgram::ApplyInstallationPath(std::string* previous)
+bool CNUVProgram::ApplyInstallationPath(std::string* previous, bool save)
 {
     if (m_InstallationPath.empty())
         return false;
@@ -282,13 +324,18 @@ bool CNUVProgram::ApplyInstallationPath(std::string* previous)
     }
     *previous = distribution->GetTessomRoot();
     (void)distribution->setTessomRoot(m_InstallationPath);
+    if (!save) {
+        NUVDisplay("Would set the installation path to: %s\n",
+                   distribution->GetTessomRoot().c_str());
+        return true;
+    }
     // A failed save is shown now and fails the command through the save at its end.
     (void)CNUVFunctions::Instance()->SavePackageDetails();
     NUVDisplay("New installation path set to: %s\n", distribution->GetTessomRoot().c_str());
     return true;
 }
 
-int CNUVProgram::AcceptLicence()
+int CNUVProgram::AcceptLicence(bool dryRun)
 {
     if (!CNUVOptions::Instance()->m_bShowEULA)
         return rc::Success;
@@ -300,6 +347,10 @@ int CNUVProgram::AcceptLicence()
                              "shown.\n%s",
                      WorkingDirectory().c_str(), kEULAFolder, kEULAFile, kRefused);
         return rc::EULARefused;
+    }
+    if (dryRun) {
+        NUVDisplay("Would show the licence and ask for agreement (-readEULA accepts it)\n");
+        return rc::Success;
     }
     ShowEULA();
     if (AskEULAAgreement(stdin) == rc::Success)
@@ -313,7 +364,8 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
 {
     if (name.empty())
         return CommandError(rc::NoPackageSpecified);
-    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name); opened != rc::Success)
+    if (const int opened = CNUVFunctions::Instance()->OpenPackage(name, m_bDryRun);
+        opened != rc::Success)
         return ReportResult(opened, name);
     CDistribution* distribution = CurrentDistribution();
     if (!distribution)
@@ -326,6 +378,8 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
                        "recognised or currently working offline");
             return CommandError(rc::CannotDownloadOffline);
         }
+        if (m_bDryRun)
+            return DryRunBatch(CComponent::ActionDownload);
         return BatchExitCode(manager->DownloadComponents(), *manager, rc::DownloadFailed);
     case cmdcode::Uninstall:
         if (manager->CountInstalled() == 0) {
@@ -333,9 +387,13 @@ int CNUVProgram::RunPackageBatch(int command, const std::string& name)
             return rc::Success;
         }
         (void)manager->MarkAll(CComponent::ActionUninstall);
+        if (m_bDryRun)
+            return DryRunBatch(CComponent::ActionUninstall);
         return BatchExitCode(manager->UninstallComponents(), *manager, rc::UninstallFailed);
     default:
         (void)manager->MarkAll(CComponent::ActionDelete);
+        if (m_bDryRun)
+            return DryRunBatch(CComponent::ActionDelete);
         return BatchExitCode(manager->DeleteComponents(), *manager, rc::DeletingFromCacheFailed);
     }
 }
@@ -436,6 +494,10 @@ int CNUVProgram::LoadPortable(const std::string& file)
 
 int CNUVProgram::ListPackages(const std::string& installed)
 {
+    if (m_pJson) {
+        WriteJson(CNUVFunctions::Instance()->PackagesJson());
+        return rc::Success;
+    }
     const std::vector<std::string> packages = CNUVFunctions::Instance()->GetPackageList();
     std::printf("Packages\n");
     std::printf("--------\n");
@@ -516,7 +578,10 @@ int CNUVProgram::ListPackageUpdates(const std::string& name)
         std::fprintf(stderr, "NUV_CMD: the server was not reached; the versions shown come from "
                              "the catalogue cached in this working folder, and newer ones may "
                              "exist.\n");
-    ListUpdates();
+    if (m_pJson)
+        WriteJson(nuv->OpenPackageJson());
+    else
+        ListUpdates();
     return rc::Success;
 }
 

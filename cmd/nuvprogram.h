@@ -52,6 +52,12 @@ public:
 
     /// Set by "-path": the installation root "-install" gives a package with nothing installed.
     void SetInstallationPath(const std::string& path) { m_InstallationPath = path; }
+    /// Set by "-dryrun": "-install", "-download", "-uninstall" and "-delete" print what they
+    /// would do and change nothing; any other command is refused (1).
+    void SetDryRun(bool dryRun) { m_bDryRun = dryRun; }
+    /// Set by "-json": "-packages" and "-list" write one JSON document to stream (owned from
+    /// here on) instead of their listing; any other command is refused (1).
+    void SetJsonOutput(FILE* stream);
 
     /// Pages "EULA/End_User_Licence_Agreement.txt" with "more" on a terminal, otherwise writes
     /// it to standard output as it is. A missing file shows nothing.
@@ -74,8 +80,17 @@ public:
 
 private:
     CNUVProgram();
-    /// Takes the working folder's lock; 0, or 123 with the refusal printed.
-    static int LockStore();
+    /// Takes the working folder's lock; 0, or 123 with the refusal printed. Without tidy the
+    /// temporaries of interrupted writes stay.
+    static int LockStore(bool tidy);
+    /// 0 when the "-dryrun" and "-json" switches suit command; otherwise 1 with the reason on
+    /// standard error.
+    int CheckOutputSwitches(int command) const;
+    /// Writes the JSON document to the "-json" stream.
+    void WriteJson(const std::string& document) const;
+    /// The dry run of the batch of action over the open package's marks, framed by its first
+    /// and last line; its code.
+    static int DryRunBatch(int action);
 
     int InstallPackage(const std::string& name, const std::string& installed);
     /// "-download", "-uninstall" and "-delete": open the package, mark and run the batch.
@@ -84,13 +99,15 @@ private:
     int InstallOpenPackage();
     /// "-path" for the open package: the new root, or why it stays. True when the root changed;
     /// *previous then holds the root it replaced.
-    bool ApplyInstallationPath(std::string* previous);
+    /// Without save (the dry run) the new root holds for this run only and is not saved.
+    bool ApplyInstallationPath(std::string* previous, bool save = true);
     /// The root "-install" will use: the "-path" folder when it may still change, else the
     /// package's own.
     std::string InstallationRoot() const;
     /// The licence for a first installation: shown and asked for unless "-readEULA". 0 or 115
     /// (refused, no answer, or no licence text to show), with the reason on standard error.
-    static int AcceptLicence();
+    /// The dry run only says that it would ask (or refuses the missing text the same way).
+    static int AcceptLicence(bool dryRun);
     int RemovePackage(const std::string& name);
     int MakeTemplate(const std::string& name);
     int LoadDelta(const std::string& file);
@@ -142,4 +159,6 @@ private:
 
     std::unique_ptr<NUVCMDOutputModule> m_pOutputModule;
     std::string m_InstallationPath;
+    bool m_bDryRun = false;
+    std::unique_ptr<FILE, int (*)(FILE*)> m_pJson{nullptr, &std::fclose};
 };

@@ -21,6 +21,8 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <QString>
 
 namespace {
@@ -33,6 +35,9 @@ const char kSoftwareRoot[] = "/software";
 const char kNoReleaseNotes[] = "Release Notes unavailable - none specified";
 constexpr long long kRequiredFreeSpace = 209715200;   // 200 MiB
 constexpr int kListAttempts = 5;
+// "package.dat" in text: distribution, root, set-up, removal, start, stop, package type,
+// platform, tag.
+constexpr size_t kTagLine = 8;
 
 std::string PackageFolder(const std::string& name) { return CPackageStore::PackageFolder(name); }
 
@@ -67,7 +72,7 @@ CNUVFunctions* CNUVFunctions::Instance()
 
 CNUVFunctions::~CNUVFunctions() = default;
 
-int CNUVFunctions::LockWorkingFolder()
+int CNUVFunctions::LockWorkingFolder(bool tidy)
 {
     // Absolute: the lock belongs to the folder that was current when it was taken.
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kLockFile));
@@ -92,7 +97,8 @@ int CNUVFunctions::LockWorkingFolder()
     }
     m_WorkingFolderLock = std::move(lock);
     m_LockPath = path;
-    RemoveStaleTemporaryFiles();
+    if (tidy)
+        RemoveStaleTemporaryFiles();
     return rc::Success;
 }
 
@@ -303,6 +309,8 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     } else {
         details.distribution = lines[0];
         details.root = lines[1];
+        if (lines.size() > kTagLine)
+            details.tag = lines[kTagLine];
     }
     if (details.distribution.empty()) {
         Trace("Try Old style package.dat read!!");
@@ -311,7 +319,7 @@ CPackageDetails CNUVFunctions::GetDetailsForPackage(const std::string& name) con
     return details;
 }
 
-int CNUVFunctions::OpenPackage(const std::string& newPackageName)
+int CNUVFunctions::OpenPackage(const std::string& newPackageName, bool lookOnly)
 {
     CTraceScope scope("CNUVFunctions::OpenPackage( std::string newPackageName )");
     const std::string& name = newPackageName;
@@ -357,7 +365,7 @@ int CNUVFunctions::OpenPackage(const std::string& newPackageName)
         current->SetLocal(true);
         result = rc::DistributionNoLongerSupported;
     }
-    if (list->writeDistributionDetails(DetailsPath(name)) != 0)
+    if (!lookOnly && list->writeDistributionDetails(DetailsPath(name)) != 0)
         Trace("Cannot save %s", DetailsPath(name).c_str());   // the file read above stays
     // A damaged file was reported; acting on what could be read would be acting blind.
     if (const int loaded = current->getComponents(); loaded != rc::Success)
@@ -423,6 +431,20 @@ bool CNUVFunctions::CreatePackageFromTemplate(CPackageTemplate& ptf,
     return ptf.FinishNewPackage(created == rc::Success);
 }
 
+std::vector<CTemplateComponent>
+CNUVFunctions::ComponentsNoLongerOffered(const CPackageTemplate& ptf) const
+{
+    std::vector<CTemplateComponent> gone;
+    const CDistribution* current = CDistributionList::instance()->getCurrentDistribution();
+    const CComponentManager* manager = current ? current->GetComponentManager() : nullptr;
+    if (!manager)
+        return gone;
+    for (const CTemplateComponent& entry : ptf.GetComponents())
+        if (!manager->FindHolder(entry.name))
+            gone.push_back(entry);
+    return gone;
+}
+
 namespace {
 
 /// Copies the two files of source into the new package folder and puts newRoot on line 2 of
@@ -476,6 +498,37 @@ int CNUVFunctions::CopyPackage(const std::string& source, const std::string& new
         (void)DeleteFileTree(folder);   // a half-made copy must not turn up as a package
     }
     return result;
+}
+
+int CNUVFunctions::RenamePackage(const std::string& oldName, const std::string& newName)
+{
+    CTraceScope scope("CNUVFunctions::RenamePackage()");
+    for (const std::string* name : {&oldName, &newName}) {
+        if (TrimSpaces(*name).empty())
+            return rc::NoPackageName;
+        if (const int checked = CheckPackageName(*name); checked != rc::Success)
+            return checked;
+    }
+    if (!PackageExists(oldName))
+        return rc::PackageNotFound;
+    if (PackageExists(newName) || EntryExists(PackageFolder(newName)))
+        return rc::PackageNameAlreadyDefined;
+    // The installed-state file in the root is named after the package: renaming would part
+    // the package from what it installed.
+    const std::string root = GetDetailsForPackage(oldName).root;
+    if (oldName == GetInstalledPackage() ||
+        (!root.empty() && IsRegularFile(JoinPath(JoinPath(root, "installer"), "packages." + oldName))))
+        return rc::PackageInstalled;
+    if (std::rename(PackageFolder(oldName).c_str(), PackageFolder(newName).c_str()) != 0) {
+        Trace("Renaming %s to %s failed: errno %d", oldName.c_str(), newName.c_str(), errno);
+        return rc::CannotCreateFile;
+    }
+    if (m_CurrentPackage == oldName) {
+        m_CurrentPackage = newName;
+        if (CDistribution* current = CDistributionList::instance()->getCurrentDistribution())
+            current->SetAlias(newName);
+    }
+    return rc::Success;
 }
 
 int CNUVFunctions::DeletePackage(const std::string& name)

@@ -14,6 +14,7 @@
 class CComponent;
 class CConnectionDetails;
 class CPackageTemplate;
+struct CTemplateComponent;
 class QLockFile;
 
 /// The core facade both programs drive. Process-wide; created on first use.
@@ -88,8 +89,22 @@ public:
     /// (which may fetch from the server and run the transfer engine's event loop).
     /// 0; 38 low disk space; 77 no distribution; 78 empty or unsafe name; 87 no such package;
     /// 79 the server no longer lists the distribution (the package is open on its cached
-    /// catalogue all the same).
-    int OpenPackage(const std::string& newPackageName);
+    /// catalogue all the same). lookOnly (the dry runs): "package.dat" is not re-saved, so
+    /// nothing in the working folder changes.
+    int OpenPackage(const std::string& newPackageName, bool lookOnly = false);
+    // --- Machine-readable inventory (core/nuvinventory.cpp) --------------------------------
+    // One JSON document each, indented; the field names are documented in the README and the
+    // man page and fixed by docs/nuv-json.schema.json.
+
+    /// {"packages": [package, ...]} in package-list order; each package has name,
+    /// distribution, root, tag and installed.
+    std::string PackagesJson() const;
+    /// The open package: {"package": package, "catalogue": "server" or "cache",
+    /// "components": [...]}, each component with name, group, included, installed,
+    /// downloaded, capped, newest (version texts, null for none), update (the update listing
+    /// names it) and sha256 (null while unknown). "{}" with no package open.
+    std::string OpenPackageJson() const;
+
     /// Forgets the open package: no package name and no current distribution.
     void ClosePackage();
     /// Makes distribution IndexOfDistribution (0-based) current, gives it the name, root and
@@ -105,12 +120,20 @@ public:
     /// created) or 4 (creating the package or saving its selection failed). Opens the package,
     /// so it may fetch from the server.
     bool CreatePackageFromTemplate(CPackageTemplate& ptf, const std::string& packageName);
+    /// The components of ptf of which the open package's catalogue has no version at all
+    /// (the server no longer offers them), in template order.
+    std::vector<CTemplateComponent> ComponentsNoLongerOffered(const CPackageTemplate& ptf) const;
     /// Duplicates a package's two files under newName with newRoot as line 2 of
     /// "package.dat". 0; 75 newName is taken; 78 a name is unsafe; 95 the copied details could
     /// not be rewritten; the folder-creation or copy code. On failure the new folder is
     /// removed again, so no half-made package is left.
     int CopyPackage(const std::string& source, const std::string& newName,
                     const std::string& newRoot);
+    /// Gives a package a new name (its folder and, when it is the open package, its alias).
+    /// 0; 78 a name is empty or unsafe; 87 no such package; 75 newName is taken; 86 the package
+    /// has installed components (its installed-state file in the root carries the name);
+    /// 64 the folder could not be renamed.
+    int RenamePackage(const std::string& oldName, const std::string& newName);
     /// Removes a package folder. 0; 86 it is the installed package; 87 no such package;
     /// 78 unsafe name; or the tree-removal code.
     int DeletePackage(const std::string& name);
@@ -142,7 +165,8 @@ public:
     /// Once held, the temporary files an interrupted state write left are removed. 0 (also
     /// when held already, and when the folder allows no lock file, so the command fails on its
     /// own); 123 when another process holds it (WorkingFolderLockHolder names it).
-    int LockWorkingFolder();
+    /// Without tidy (the dry runs) the temporary files are left for the next real command.
+    int LockWorkingFolder(bool tidy = true);
     void UnlockWorkingFolder();
     /// The process id of the lock's holder found by the last refused LockWorkingFolder.
     long long WorkingFolderLockHolder() const { return m_LockHolder; }
@@ -155,6 +179,10 @@ public:
         m_RunState.m_CatalogueProgress = std::move(progress);
     }
     const CatalogueProgress& GetCatalogueProgress() const { return m_RunState.m_CatalogueProgress; }
+    /// Receives the progress of unpacking and writing package files (entries done of total
+    /// and what is being done); an empty function stops the reports.
+    using WorkProgress = CRunState::WorkProgress;
+    void SetWorkProgress(WorkProgress progress) { m_RunState.m_WorkProgress = std::move(progress); }
 
     // --- The transfer engine as a program's window sees it --------------------------------
     /// Receives every progress report of a running transfer (shown name, bytes done, total,

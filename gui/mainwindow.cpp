@@ -125,6 +125,8 @@ CNUVMainWindow::CNUVMainWindow(bool developer, NUVGUIOutputModule* output, QWidg
     connect(m_pTree, &CComponentTreeView::RefreshComponentInfo, m_pInfo,
             &CComponentInfoWidget::SLOTRefreshCmpntInfo);
     connect(&m_QuitTimer, &QTimer::timeout, this, &CNUVMainWindow::QuitWhenIdle);
+    connect(m_pSignaler.get(), &NUVGUISignaler::OpenPackageProgress, this,
+            &CNUVMainWindow::SLOTOpenPackageProgress);
 
     m_pOutputView->setPlainText("Tessom Installation Tool " + CNUVAboutBox::VersionText() +
                                 "\nWelcome. Open a package from the File menu to see its components.\n");
@@ -240,6 +242,8 @@ void CNUVMainWindow::CreateActions()
          ":imgs/properties.png", nullptr, idlePackage | NotReference},
         {"Change Package Tag...", nullptr, "Change the package's tag", nullptr,
          &CNUVMainWindow::SLOTChangePackageTag, idlePackage | NotReference},
+        {"Change Package Alias...", nullptr, "Change the package's name", nullptr,
+         &CNUVMainWindow::SLOTChangeAlias, idlePackage | NotReference},
         {"Clear Cache...", nullptr, "Displays the Cache Management Window.", nullptr,
          &CNUVMainWindow::SLOTClearCache, Idle},
         {"&Edit Options...", "Ctrl+E", "Edit Options", nullptr, &CNUVMainWindow::SLOTOptions, Idle},
@@ -290,7 +294,8 @@ void CNUVMainWindow::CreateMenus()
                              "Create Delta Package File..."})
         exportMenu->addAction(Action(name));
     file->addSeparator();
-    for (const char* name : {"Change Package Installation Path...", "Change Package Tag...", "Clear Cache..."})
+    for (const char* name : {"Change Package Installation Path...", "Change Package Tag...",
+                             "Change Package Alias...", "Clear Cache..."})
         file->addAction(Action(name));
     file->addSeparator();
     file->addAction(Action("Edit Options..."));
@@ -426,8 +431,6 @@ void CNUVMainWindow::ShowLogInResult()
     CNUVFunctions* nuv = Nuv();
     nuv->SetOnlineChange([this](bool online) { SLOTChangeLogInIcon(online); });
     WarnGenericLogin();
-    connect(m_pSignaler.get(), &NUVGUISignaler::OpenPackageProgress, this,
-            &CNUVMainWindow::SLOTOpenPackageProgress);
     static const struct {
         int code;
         const char* folder;
@@ -573,14 +576,11 @@ void CNUVMainWindow::SLOTNewPackage()
         }
         if (!LockWorkingFolder("New Package"))
             return;
-        ShowProgress(true);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        SetBusy();
-        const int result = Nuv()->CreateNewPackage(dialog.Distribution(), Latin1(dialog.Path()),
-                                                   Latin1(dialog.Name()), Latin1(dialog.Tag()));
-        ClearBusy();
-        QApplication::restoreOverrideCursor();
-        ShowProgress(false);
+        int result = rc::Success;
+        RunWithProgress([&] {
+            result = Nuv()->CreateNewPackage(dialog.Distribution(), Latin1(dialog.Path()),
+                                             Latin1(dialog.Name()), Latin1(dialog.Tag()));
+        });
         switch (result) {
         case rc::PackageNameAlreadyDefined:
             UnlockUnlessOpen();
@@ -630,6 +630,26 @@ void CNUVMainWindow::ShowProgress(bool shown)
         m_pTransferLabel->clear();
 }
 
+void CNUVMainWindow::RunWithProgress(const std::function<void()>& work)
+{
+    ShowProgress(true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SetBusy();
+    CNUVFunctions* nuv = Nuv();
+    nuv->SetWorkProgress([this](int done, int total, const std::string& what) {
+        SLOTWorkProgress(done, total, Text(what));
+    });
+    nuv->SetTransferProgress([this](const std::string& name, int done, int total, float rate) {
+        SLOTDownloadProgress(Text(name), done, total, rate);
+    });
+    work();
+    nuv->SetTransferProgress(nullptr);
+    nuv->SetWorkProgress(nullptr);
+    ClearBusy();
+    QApplication::restoreOverrideCursor();
+    ShowProgress(false);
+}
+
 bool CNUVMainWindow::LockWorkingFolder(const QString& title)
 {
     if (Nuv()->LockWorkingFolder() == rc::Success)
@@ -651,13 +671,8 @@ void CNUVMainWindow::OpenPackageByName(const QString& name)
     // The open package is this process's to change until it is closed.
     if (!LockWorkingFolder("Open Package"))
         return;
-    ShowProgress(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
-    const int result = Nuv()->OpenPackage(Latin1(name));
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
-    ShowProgress(false);
+    int result = rc::Success;
+    RunWithProgress([&] { result = Nuv()->OpenPackage(Latin1(name)); });
     FinishOpening(result, "Open Package");
 }
 
@@ -854,13 +869,8 @@ void CNUVMainWindow::CreateFromTemplate(const QString& file, const std::string& 
         Nuv()->m_bPTFReferenceOnly = false;
         return;
     }
-    ShowProgress(true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
-    const bool created = Nuv()->CreatePackageFromTemplate(ptf, Latin1(name));
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
-    ShowProgress(false);
+    bool created = false;
+    RunWithProgress([&] { created = Nuv()->CreatePackageFromTemplate(ptf, Latin1(name)); });
     if (!created) {
         Nuv()->m_bPTFReferenceOnly = false;
         ClosePackageView();
@@ -880,16 +890,31 @@ void CNUVMainWindow::CreateFromTemplate(const QString& file, const std::string& 
         }
     }
     PackageOpened();
-    if (!ptf.GetMissingVersions().empty()) {
-        QString list;
-        for (const CComponent& record : ptf.GetMissingVersions())
-            list += Text(record.GetName()) + " " + Text(record.GetVersion().ToString()) + "\n";
-        Inform("Unavailable Components", "The requested version of the following components are no longer "
-                                         "available on the server.\n\n" + list +
-                                             "They have therefore been set at the latest available version.\n\n");
-    }
+    ReportUnavailableComponents(ptf);
     if (!Nuv()->m_bPTFReferenceOnly)
         (void)SLOTChangePath();
+}
+
+void CNUVMainWindow::ReportUnavailableComponents(const CPackageTemplate& ptf)
+{
+    if (Nuv()->m_bPTFReferenceOnly)
+        return;
+    QString text;
+    if (!ptf.GetMissingVersions().empty()) {
+        text += "The requested version of the following components are no longer available on the server.\n\n";
+        for (const CComponent& record : ptf.GetMissingVersions())
+            text += Text(record.GetName()) + " " + Text(record.GetVersion().ToString()) + "\n";
+        text += "They have therefore been set at the latest available version.\n\n";
+    }
+    const std::vector<CTemplateComponent> gone = Nuv()->ComponentsNoLongerOffered(ptf);
+    if (!gone.empty()) {
+        text += "No versions of the following components are available on the server.\n\n";
+        for (const CTemplateComponent& entry : gone)
+            text += Text(entry.name) + " " + Text(entry.version.ToString()) + "\n";
+        text += "They have therefore been removed from the package.\n\n";
+    }
+    if (!text.isEmpty())
+        Inform("Unavailable Components", text);
 }
 
 bool CNUVMainWindow::CloseForLoad(const QString& title)
@@ -913,12 +938,9 @@ void CNUVMainWindow::SLOTLoadDPF()
     const QString file = ChooseFile(this, "Choose a file", "Delta Package File (*.dpf)");
     if (file.isEmpty() || !CloseForLoad("Loading DPF") || !LockWorkingFolder("Unpacking Delta Package File"))
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
     std::string invalid;
-    const int result = CDeltaPackage::ApplyDPF(Latin1(file), &invalid);
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
+    int result = rc::Success;
+    RunWithProgress([&] { result = CDeltaPackage::ApplyDPF(Latin1(file), &invalid); });
     UnlockUnlessOpen();
     const QString name = QFileInfo(file).completeBaseName();
     switch (result) {
@@ -947,12 +969,9 @@ void CNUVMainWindow::SLOTLoadPackageFile()
     if (file.isEmpty() || !CloseForLoad("Loading NPF") || !LockWorkingFolder("Unpacking NUV Package File"))
         return;
     const std::vector<std::string> before = Nuv()->GetPackageList();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
     std::string blocking, invalid;
-    const int result = CNPFMaker::LoadNPF(Latin1(file), &blocking, &invalid);
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
+    int result = rc::Success;
+    RunWithProgress([&] { result = CNPFMaker::LoadNPF(Latin1(file), &blocking, &invalid); });
     UnlockUnlessOpen();
     const QString title = "Unpacking NUV Package File";
     switch (result) {
@@ -992,11 +1011,13 @@ void CNUVMainWindow::SLOTZip()
     CComponentManager* manager = CurrentManager();
     if (!manager)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
-    const int result = CNPFMaker(manager).MakeNPF();
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
+    // The file carries the state file as it is on disk: a package never written since it was
+    // opened would arrive without components. Archives fetched for the export are recorded
+    // afterwards.
+    int result = manager->WriteDownloadedState();
+    if (result == rc::Success)
+        RunWithProgress([&] { result = CNPFMaker(manager).MakeNPF(); });
+    (void)manager->WriteDownloadedState();
     if (result != rc::Success) {
         Warn("Creating NPF", ErrorCodeText(result));
         return;
@@ -1019,20 +1040,18 @@ void CNUVMainWindow::SLOTDeltaPackage()
     CDeltaComponentDlg dialog(changed, removed, this);
     if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted)
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    SetBusy();
-    CDeltaPackage delta;
     QString failure;
-    if (const int populated = delta.PopulateDeltaFolder(); populated != rc::Success)
-        failure = "Delta Package failure\nPopulating the Delta folder failed. error " + QString::number(populated);
-    else if (delta.CreateDPF() != rc::Success)
-        failure = "Delta Package failure\nCreating the file failed.";
-    // The scratch folder goes whatever happened; a failure to remove it is reported only when
-    // nothing failed before.
-    if (delta.CleanDeltaFolder() != rc::Success && failure.isEmpty())
-        failure = "Delta Package failure\nFile clean up failed.";
-    ClearBusy();
-    QApplication::restoreOverrideCursor();
+    RunWithProgress([&failure] {
+        CDeltaPackage delta;
+        if (const int populated = delta.PopulateDeltaFolder(); populated != rc::Success)
+            failure = "Delta Package failure\nPopulating the Delta folder failed. error " + QString::number(populated);
+        else if (delta.CreateDPF() != rc::Success)
+            failure = "Delta Package failure\nCreating the file failed.";
+        // The scratch folder goes whatever happened; a failure to remove it is reported only
+        // when nothing failed before.
+        if (delta.CleanDeltaFolder() != rc::Success && failure.isEmpty())
+            failure = "Delta Package failure\nFile clean up failed.";
+    });
     if (!failure.isEmpty()) {
         NUVDisplay("Delta Package creation failed\n");
         Warn("Creating DPF", failure);
@@ -1110,6 +1129,37 @@ void CNUVMainWindow::SLOTChangePackageTag()
     m_pTag->setText(dialog.Tag());
 }
 
+void CNUVMainWindow::SLOTChangeAlias()
+{
+    CDistribution* distribution = CurrentDistribution();
+    if (!distribution)
+        return;
+    const QString alias = Text(Nuv()->CurrentPackage());
+    CChangeAlias dialog(alias, this);
+    if (CUserPrompts::Instance().Run(dialog) != QDialog::Accepted || dialog.Alias() == alias)
+        return;
+    const int result = Nuv()->RenamePackage(Latin1(alias), Latin1(dialog.Alias()));
+    switch (result) {
+    case rc::Success:
+        NUVDisplay("Package %s renamed to %s\n", Latin1(alias).c_str(), Latin1(dialog.Alias()).c_str());
+        UpdateWindowTitle();
+        return;
+    case rc::PackageNameAlreadyDefined:
+        Inform("NUV - Change Alias", "The package name \"" + dialog.Alias() +
+                                         "\" has already been used.\nPlease choose another name for your package.");
+        return;
+    case rc::NoPackageName:
+        Warn("NUV - Change Alias", Text(CNUVFunctions::UnsafePackageNameMessage(Latin1(dialog.Alias()))));
+        return;
+    case rc::PackageInstalled:
+        Inform("NUV - Error", "Some Components are installed, can't change the alias unless no Components are "
+                              "installed");
+        return;
+    default:
+        Warn("NUV - Change Alias", ErrorCodeText(result));
+    }
+}
+
 void CNUVMainWindow::SLOTCreatePTF()
 {
     CDistribution* distribution = CurrentDistribution();
@@ -1119,7 +1169,7 @@ void CNUVMainWindow::SLOTCreatePTF()
         Warn("Creating PTF", "File creation unsuccessfully");
         return;
     }
-    const QString path = "PTF/" + Text(distribution->GetAlias()) + ".ptf";
+    const QString path = QDir::current().absoluteFilePath("PTF/" + Text(distribution->GetAlias()) + ".ptf");
     NUVDisplay("%s\n", Latin1(path).c_str());
     NUVDisplay("PTF Creation finished\n");
     Inform("Creating PTF", "The PTF has been created in:\n" + path);
@@ -1255,10 +1305,19 @@ void CNUVMainWindow::SLOTProgressBarTimerTimeout()
     m_pTransferLabel->hide();
 }
 
+void CNUVMainWindow::SLOTWorkProgress(int done, int total, const QString& what)
+{
+    m_pProgressHideTimer.reset();   // a download's finished bar stays while the work goes on
+    m_pProgressBar->setRange(0, std::max(total, 1));
+    m_pProgressBar->setValue(std::min(done, std::max(total, 1)));
+    m_pTransferLabel->setText(what);
+    m_pTransferLabel->show();
+    m_pProgressBar->show();
+}
+
 void CNUVMainWindow::SLOTOpenPackageProgress(int Percent, const QString& Package)
 {
-    m_pProgressBar->setValue(Percent);
-    m_pTransferLabel->setText("Opening " + Package);
+    SLOTWorkProgress(Percent, 100, "Opening " + Package);
 }
 
 // --- Running actions ------------------------------------------------------------------------

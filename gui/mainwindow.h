@@ -5,6 +5,7 @@
 #include <QMutex>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@ class CComponent;
 class CComponentInfoWidget;
 class CComponentTreeView;
 class CNUVOnlineLabel;
+class CPackageTemplate;
 class CNUVViewMenu;
 class NUVGUIOutputModule;
 class NUVGUISignaler;
@@ -81,6 +83,7 @@ public Q_SLOTS:
     void SLOTDownloadProgress(const QString& name, int done, int total, float rate);
     int SLOTChangePath();
     void SLOTChangePackageTag();
+    void SLOTChangeAlias();
     void SLOTCreatePTF();
     void SLOTLogIn() {}
     void SLOTLogOut() {}
@@ -103,6 +106,8 @@ public Q_SLOTS:
     void SLOTDisplayReleaseNotes(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void SLOTForceDisplayReleaseNotes(CComponent* pCmpnt);
     void SLOTOpenPackageProgress(int Percent, const QString& Package);
+    /// Progress of unpacking or writing a package file: entries done of total.
+    void SLOTWorkProgress(int done, int total, const QString& what);
     void SLOTCopyPackage();
     void SLOTShowComponentInfoWindow();
     void SLOTShowOutputWindow();
@@ -135,6 +140,9 @@ private:
     void UnlockUnlessOpen();
     /// Shows the package the facade opened (or the failure, titled title).
     void FinishOpening(int result, const QString& title);
+    /// The "Unavailable Components" box after a package was made from a template: versions
+    /// no longer offered and components the server no longer has at all.
+    void ReportUnavailableComponents(const CPackageTemplate& ptf);
     /// Asks before a load closes the open package; true when it may go on (closed).
     bool CloseForLoad(const QString& title);
     /// Offers to open a package a file brought in.
@@ -151,6 +159,10 @@ private:
     void RunInstalls(bool uninstallRan);
     void ShowBatchResult(int result, const char* success, const char* failure, const char* trace);
     void ShowProgress(bool shown);
+    /// Runs long work with the window busy, the wait cursor and the progress bar following
+    /// what the core reports (catalogue loading, transfers, package-file entries); the
+    /// nested loops of the transfers and archive programs keep the window painted.
+    void RunWithProgress(const std::function<void()>& work);
 
     bool m_bDeveloper;
     NUVGUIOutputModule* m_pOutput;   // not owned

@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -308,7 +310,36 @@ CChangePackageTag::CChangePackageTag(const QString& tag, QWidget* parent)
 
 QString CChangePackageTag::Tag() const { return m_pTag->text(); }
 
+// --- Package alias ------------------------------------------------------------------------
+
+CChangeAlias::CChangeAlias(const QString& alias, QWidget* parent)
+    : QDialog(parent), m_pAlias(new QLineEdit(alias, this))
+{
+    setWindowTitle("NUV - Change Alias");
+    auto* layout = new QFormLayout(this);
+    m_pAlias->setAccessibleName("New Alias");
+    auto* caption = new QLabel("&New Alias:", this);
+    caption->setBuddy(m_pAlias);
+    layout->addRow(caption, m_pAlias);
+    QDialogButtonBox* box = OkCancel(this);
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    QPushButton* ok = box->button(QDialogButtonBox::Ok);
+    // A package always has a name.
+    connect(m_pAlias, &QLineEdit::textChanged, ok, [this, ok] { ok->setEnabled(!Alias().isEmpty()); });
+    ok->setEnabled(!Alias().isEmpty());
+    layout->addRow(box);
+    resize(360, sizeHint().height());
+}
+
+QString CChangeAlias::Alias() const { return m_pAlias->text().trimmed(); }
+
 // --- About ----------------------------------------------------------------------------------
+
+QUrl CNUVAboutBox::LicenceUrl()
+{
+    // The program folder, not the current one: the link must work wherever it was started.
+    return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/docs/LICENSE.LGPL");
+}
 
 QString CNUVAboutBox::VersionText()
 {
@@ -327,7 +358,8 @@ CNUVAboutBox::CNUVAboutBox(QWidget* parent) : QDialog(parent)
     layout->addWidget(version);
     layout->addWidget(new QLabel("This program uses Qt " + QString(qVersion()) +
                                      ", licensed under the GNU LGPL version 3.", this));
-    auto* licence = new QLabel("<a href=\"file:docs/LICENSE.LGPL\">Licence</a>", this);
+    auto* licence = new QLabel("<a href=\"" + LicenceUrl().toString() + "\">Licence</a>", this);
+    licence->setAccessibleName("Licence");
     licence->setOpenExternalLinks(true);
     layout->addWidget(licence);
     auto* box = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
 
 class QCheckBox;
 class QComboBox;
@@ -92,12 +93,26 @@ private:
     QLineEdit* m_pTag;
 };
 
+/// Edits the open package's name (its alias); OK needs a name.
+class CChangeAlias : public QDialog {
+    Q_OBJECT
+public:
+    explicit CChangeAlias(const QString& alias, QWidget* parent = nullptr);
+    QString Alias() const;
+    QLineEdit* Field() const { return m_pAlias; }
+
+private:
+    QLineEdit* m_pAlias;
+};
+
 /// The program's name, version and notices.
 class CNUVAboutBox : public QDialog {
     Q_OBJECT
 public:
     explicit CNUVAboutBox(QWidget* parent = nullptr);
     static QString VersionText();
+    /// The licence text shipped in the program folder's "docs".
+    static QUrl LicenceUrl();
 };
 
 /// The warning shown to users of a generic log-in (after the settings were taken).

@@ -430,9 +430,12 @@ CDeltaComponentDlg::CDeltaComponentDlg(const std::vector<CComponentHolder*>& cha
     for (const CComponentHolder* holder : removed)
         m_pRemoved->addItem(Text(holder->GetName()));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_pChanged, 2);
+    // The changes are what the user checks; the removals are usually few.
+    layout->addWidget(m_pChanged, 3);
     AddCaptioned(layout, "&Removed Components", m_pRemoved);
+    layout->setStretchFactor(m_pRemoved, 1);
     QDialogButtonBox* box = Buttons(this, "Create Delta Package", [this] { accept(); });
     box->button(QDialogButtonBox::Cancel)->setText("Close");
     layout->addWidget(box);
+    resize(480, 520);
 }

@@ -320,6 +320,12 @@ bool LeavesFolder(const std::string& entry)
 
 std::string WorkingDirectory() { return CSystemEnv::Instance().WorkingDir(); }
 
+bool IsPartialFile(const std::string& name)
+{
+    const size_t length = sizeof kPartialSuffix - 1;
+    return name.size() > length && name.compare(name.size() - length, length, kPartialSuffix) == 0;
+}
+
 int RemoveFile(const std::string& path)
 {
     if (!EntryExists(path))

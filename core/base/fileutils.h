@@ -24,6 +24,13 @@ std::vector<std::string> ListEntries(const std::string& folder);
 /// The entries of folder that are folders or links to folders, sorted as ListEntries.
 std::vector<std::string> ListSubFolders(const std::string& folder);
 
+/// A download streams into its file's path plus this suffix and takes its own name only when
+/// complete; what a cut-short download leaves under it is the start of the file, kept so the
+/// next download can ask for the rest.
+inline constexpr char kPartialSuffix[] = ".part";
+/// True for a name that ends in kPartialSuffix (an unfinished download, never an archive).
+bool IsPartialFile(const std::string& name);
+
 /// 0; 85 missing; 36 removal failed.
 int RemoveFile(const std::string& path);
 /// 0; 37 removal failed; 58 not empty; 59 missing.

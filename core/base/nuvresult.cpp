@@ -117,6 +117,7 @@ std::string CNUVResult::Text(int code)
     case 121: return "Uninstall failed";
     case 122: return "File is damaged";
     case 123: return "Working folder in use by another NUV process";
+    case 124: return "Archive does not match its checksum";
     default: return "No text representation of error code";
     }
 }

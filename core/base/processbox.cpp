@@ -164,6 +164,7 @@ int CProcessBox::Run()
     }
     Trace("End m_pProcess : m_ProcessTimeout: %d", m_ProcessTimeout);
     SLOTReadSTDOutput();   // whatever arrived with the end of the child
+    WatchLines(QByteArray(), true);
     if (m_pProcess->exitStatus() == QProcess::CrashExit) {
         Trace("Process ended by a signal");
         return rc::ProcessFailed;
@@ -219,6 +220,27 @@ void CProcessBox::StopChild()
     (void)m_pProcess->waitForFinished(kTerminateGrace);   // the destructor reaps it otherwise
 }
 
+void CProcessBox::WatchLines(const QByteArray& data, bool ended)
+{
+    if (!m_LineWatcher)
+        return;
+    m_PartialLine.append(data.constData(), size_t(data.size()));
+    size_t start = 0;
+    for (size_t end = m_PartialLine.find('\n'); end != std::string::npos;
+         end = m_PartialLine.find('\n', start)) {
+        std::string line = m_PartialLine.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        m_LineWatcher(line);
+        start = end + 1;
+    }
+    m_PartialLine.erase(0, start);
+    if (ended && !m_PartialLine.empty()) {
+        m_LineWatcher(m_PartialLine);
+        m_PartialLine.clear();
+    }
+}
+
 void CProcessBox::SLOTReadSTDOutput()
 {
     if (!m_pProcess)
@@ -227,6 +249,7 @@ void CProcessBox::SLOTReadSTDOutput()
     const QByteArray data = m_pProcess->readAllStandardOutput();
     if (m_pCapture)
         m_pCapture->append(data.constData(), size_t(data.size()));
+    WatchLines(data, false);
     if (!m_EchoOutput)
         return;
     NUVOutputModule* module = GetOutputModule();

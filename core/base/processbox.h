@@ -2,10 +2,12 @@
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QByteArray;
 class QProcess;
 
 /// Runs one external program to completion: working directory, arguments, a time limit and,
@@ -27,6 +29,12 @@ public:
     /// Appends everything the child writes to standard output to *sink as well (not owned;
     /// must outlive Start).
     void CaptureOutput(std::string* sink) { m_pCapture = sink; }
+    /// Hands each complete line the child writes to standard output (without its line end) to
+    /// watcher as it arrives; a last line without line end is handed over when the child ends.
+    void WatchOutputLines(std::function<void(const std::string& line)> watcher)
+    {
+        m_LineWatcher = std::move(watcher);
+    }
 
     /// Runs the child and waits in a nested event loop (the caller's events keep flowing).
     /// The program path is taken unquoted: a relative path with "/" is taken against the
@@ -51,6 +59,8 @@ private:
     /// Spins the nested loop until the child ends or the time limit runs out; true when the
     /// child ended.
     bool WaitForChild();
+    /// Passes the complete lines of data (and, at the end, the rest) to the line watcher.
+    void WatchLines(const QByteArray& data, bool ended);
     /// SIGTERM, then SIGKILL when the child does not end in time; the child is reaped.
     void StopChild();
 
@@ -61,4 +71,6 @@ private:
     int m_ProcessTimeout = kDefaultTimeout;
     bool m_EchoOutput = false;
     std::string* m_pCapture = nullptr;   // not owned
+    std::function<void(const std::string& line)> m_LineWatcher;
+    std::string m_PartialLine;   // output after the last line end, for the watcher
 };

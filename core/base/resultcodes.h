@@ -127,5 +127,6 @@ enum : int {
     UninstallFailed = 121,
     FileDamaged = 122,               // a state or definition file that cannot be what was written
     WorkingFolderLocked = 123,       // another process holds the working folder's lock
+    ChecksumMismatch = 124,          // an archive differs from the sha256 digest published for it
 };
 }  // namespace rc

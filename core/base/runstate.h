@@ -23,10 +23,22 @@ struct CRunState {
     /// A template is opened for its component list only; nothing is written for it.
     bool m_bPTFReferenceOnly = false;
     CatalogueProgress m_CatalogueProgress;
+    /// Receives the progress of long local work that runs an archive program (unpacking or
+    /// writing a package file): items done of total and what the work is; the graphical
+    /// program sets one for its progress bar.
+    using WorkProgress = std::function<void(int done, int total, const std::string& what)>;
+    WorkProgress m_WorkProgress;
     /// Non-zero once the run was asked to end (the number of the signal NUV_CMD received):
     /// every batch stops before its next component. Written from a signal handler, hence
     /// its type.
     volatile std::sig_atomic_t m_Interrupted = 0;
+
+    /// Passes a progress step to m_WorkProgress when one is set.
+    void ReportWork(int done, int total, const std::string& what) const
+    {
+        if (m_WorkProgress)
+            m_WorkProgress(done, total, what);
+    }
 
 private:
     CRunState() = default;

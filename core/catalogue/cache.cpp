@@ -41,14 +41,25 @@ std::unique_ptr<CCacheList>& CacheSlot()
     return list;
 }
 
-// The entries of folder that are no folders, sorted by name.
-std::vector<std::string> ListFiles(const std::string& folder)
+// The entries of folder that are no folders, sorted by name; partial is true for the
+// unfinished downloads, false for the rest.
+std::vector<std::string> ListFiles(const std::string& folder, bool partial)
 {
     std::vector<std::string> names;
     for (const std::string& name : ListEntries(folder))
-        if (!IsFolder(JoinPath(folder, name)))
+        if (IsPartialFile(name) == partial && !IsFolder(JoinPath(folder, name)))
             names.push_back(name);
     return names;
+}
+
+// Removes what unfinished downloads left in the cache folders.
+void DeletePartialFiles()
+{
+    for (int platform = 0; platform <= 3; ++platform) {
+        const std::string folder = GetCacheFolder(platform);
+        for (const std::string& name : ListFiles(folder, true))
+            (void)RemoveFile(JoinPath(folder, name));
+    }
 }
 
 }  // namespace
@@ -78,8 +89,8 @@ void CCacheList::RefreshCacheList()
     for (int platform = 0; platform <= 3; ++platform) {
         const std::string folder = GetCacheFolder(platform);
         // Every file is listed, also a name already met in an earlier folder; packages are
-        // attached to the first of them only.
-        for (const std::string& name : ListFiles(folder)) {
+        // attached to the first of them only. An unfinished download is no archive.
+        for (const std::string& name : ListFiles(folder, false)) {
             m_FirstByName.emplace(name, m_Entries.size());
             m_Entries.push_back(CacheEntry{name, {}, folder + "/"});
         }
@@ -142,11 +153,13 @@ int CCacheList::DeleteAllCacheFiles()
 {
     DeleteFiles(GetAttached());
     DeleteFiles(GetUnattached());
+    DeletePartialFiles();
     return rc::Success;
 }
 
 int CCacheList::DeleteUnattachedCacheFiles()
 {
     DeleteFiles(GetUnattached());
+    DeletePartialFiles();
     return rc::Success;
 }

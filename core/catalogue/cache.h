@@ -35,7 +35,7 @@ public:
     CCacheList& operator=(const CCacheList&) = delete;
 
     /// Lists the plain files of "cache" and its Windows, Linux and Solaris folders (in that
-    /// order, each by name) and attaches to each the packages whose "packages.dat" names it in
+    /// order, each by name; the partial files of unfinished downloads are no entries) and attaches to each the packages whose "packages.dat" names it in
     /// a "downloadedpackage=" line. A name found in two folders is attached to the first only.
     void RefreshCacheList();
     const std::vector<CacheEntry>& GetEntries() const { return m_Entries; }
@@ -47,9 +47,10 @@ public:
     /// package name is not recorded.
     void AddCacheEntry(const std::string& fileName, const std::string& package,
                        const std::string& folder);
-    /// Deletes the file of every entry that exists; the list is left as it is. Always 0.
+    /// Deletes the file of every entry that exists, and every partial file of an unfinished
+    /// download; the list is left as it is. Always 0.
     int DeleteAllCacheFiles();
-    /// Deletes the files of the unattached entries only. Always 0.
+    /// Deletes the files of the unattached entries and every partial file only. Always 0.
     int DeleteUnattachedCacheFiles();
 
 private:

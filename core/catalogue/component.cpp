@@ -2,6 +2,7 @@
 
 #include "core/catalogue/cache.h"
 #include "core/catalogue/componentholder.h"
+#include "core/base/digest.h"
 #include "core/base/resultcodes.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
@@ -103,6 +104,20 @@ int CComponent::SetExtention(const std::string& extention)
 int CComponent::SetInstallMessage(const std::string& message)
 {
     m_InstallMessage = message;
+    return rc::Success;
+}
+
+int CComponent::SetSha256(const std::string& digest)
+{
+    const std::string normalized = NormalizedSha256(digest);
+    if (normalized.empty()) {
+        // Treated as absent: a typing error on the server must not make the archive
+        // unobtainable, and without a digest it is taken as before.
+        Trace("\t\tsha256 of %s is not 64 hex digits, ignored: %s", m_Name.c_str(), digest.c_str());
+        m_Sha256.clear();
+        return rc::InvalidFile;
+    }
+    m_Sha256 = normalized;
     return rc::Success;
 }
 

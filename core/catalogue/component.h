@@ -64,6 +64,9 @@ public:
     int SetExtention(const std::string& extention);
     /// Always 0; empty means no message.
     int SetInstallMessage(const std::string& message);
+    /// The archive's SHA-256 as published by the catalogue: 64 hex digits, kept lower-cased.
+    /// Anything else is traced and leaves the record without a digest (95).
+    int SetSha256(const std::string& digest);
 
     int SetNeedSetup(bool value);
     int SetNeedStartService(bool value);
@@ -103,6 +106,8 @@ public:
     /// The cache folder of this record's platform joined with ArchiveName(), relative to the
     /// working directory; empty without an archive.
     std::string ArchivePath() const;
+    /// Where the archive lies on the server: "/software/" + server path + ArchiveName().
+    std::string RemotePath() const;
     /// True when the archive path opens for reading as a file. On a hit an empty m_Package
     /// takes the derived name; with update, the holder's downloaded version becomes this one.
     /// Always false without an archive.
@@ -111,13 +116,19 @@ public:
     // --- Cache, extraction, installation (core/operations/componentinstall.cpp) -------------
     // All return result codes of rc::. Paths below are relative to the working directory.
 
-    /// Fetches the archive from the server into the cache folder. 74 when not included;
-    /// 7 without an archive; 34 when the transfer failed (nothing changes); 0 with m_Package
-    /// and the holder's downloaded version set.
+    /// Fetches the archive from the server into the cache folder (continuing a partial file
+    /// an earlier download left). 74 when not included; 7 without an archive; 34 when the
+    /// transfer failed (nothing changes); 124 when the archive does not match the catalogue's
+    /// digest (removed, with a line naming both digests); 0 with m_Package and the holder's
+    /// downloaded version set.
     int Download();
-    /// Removes the archive from the cache. 0; 7 without an archive (nothing is touched); 85 no
-    /// such file; 36 removal failed. On 0 and 85 the holder's downloaded version becomes the
-    /// none version.
+    /// Checks the cached archive against the catalogue's digest (when it gives one). 0; 124
+    /// ("\t<path> does not match its checksum: expected sha256 <digest>, received <digest>")
+    /// with the archive removed from the cache. Download matches the digest itself.
+    int VerifyCachedArchive();
+    /// Removes the archive from the cache, and the partial file of an unfinished download of
+    /// it. 0; 7 without an archive (nothing is touched); 85 no such archive; 36 removal
+    /// failed. On 0 and 85 the holder's downloaded version becomes the none version.
     int DeleteFromCache();
     /// Unpacks the cached archive into ExtractionFolder(): ".zip" with unzip, ".tgz" with
     /// tar, any other extension by running the archive itself with "-o". An archive with an
@@ -137,7 +148,8 @@ public:
     /// on-line), extraction (one retry after a time-out), removal of the installed version,
     /// the file list's files, the installer folder, the install script, clean-up. A failure
     /// after files were copied rolls the component back; the holder's installed version is
-    /// set only on success. 0; 74; 39 not in the cache; the extraction's, the file
+    /// set only on success. 0; 74; 39 not in the cache; 124 the archive does not match
+    /// the catalogue's digest (checked before anything is unpacked); the extraction's, the file
     /// synchronisation's, the copy's or the script's code.
     int Install();
     /// Runs the installed uninstall script, removes the installed file list's files and the
@@ -167,6 +179,8 @@ public:
     const std::string& GetServerPath() const { return m_ServerPath; }
     const std::string& GetExtention() const { return m_Extention; }
     const std::string& GetInstallMessage() const { return m_InstallMessage; }
+    /// 64 lower-case hex digits, or empty when the catalogue gives no (usable) digest.
+    const std::string& GetSha256() const { return m_Sha256; }
     const CVersion& GetVersion() const { return m_Version; }
     bool NeedSetup() const { return m_NeedSetup; }
     bool NeedStartService() const { return m_NeedStartService; }
@@ -193,6 +207,7 @@ private:
     std::string m_ServerPath;
     std::string m_Extention = ".zip";
     std::string m_InstallMessage;
+    std::string m_Sha256;   // the archive's digest when the catalogue publishes one
     CVersion m_Version{std::string()};
     bool m_NeedSetup = false;
     bool m_NeedStartService = false;

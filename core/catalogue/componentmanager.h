@@ -108,6 +108,18 @@ public:
     /// Deletes "InstallDir.nuv" in the "packages" folder.
     void DestroyInstallationDirFile();
 
+    // --- Dry runs (core/operations/batchplan.cpp) ------------------------------------------
+    /// Prints what the batch of action would do with the marks as they stand, walking the
+    /// batch's own plan and order: every component with its old and new version, where its
+    /// archive would come from (with the server's size when it gives one), the scripts and the
+    /// service and set-up steps, then the download total. ActionInstall covers what the install
+    /// command runs: the uninstall batch of the replaced versions first, then the installs.
+    /// Changes nothing: no file, no state, no mark, nothing on the server. 0, or the code the
+    /// batch would refuse to start with (119: a root it cannot write).
+    int DryRun(int action);
+    /// The archives a dry run would download and their size (core/operations/batchplan.cpp).
+    struct DryRunTotals;
+
     // --- State files -----------------------------------------------------------------------
     /// Path of the downloaded-state file: folder/packages.dat, or packages/<alias>/packages.dat
     /// when folder is empty.
@@ -144,17 +156,41 @@ private:
     // (core/operations/batchoperations.cpp).
     /// What a component step returns: 0, or the batch's failure code for this component.
     using BatchStep = std::function<int(CComponentHolder& holder, CComponent& record)>;
+    // What a batch does around its components, decided before it starts; the batch and its
+    // dry run both walk it.
     struct InstallPlan {
-        bool startServices = false;
+        bool firstInstall = false;    // nothing installed: the root must be writable
+        bool startServices = false;   // started at the end
+        bool stopServices = false;    // stopped first (an uninstall batch did not already)
         bool needSetup = false;
-        bool setupRemoved = false;
+        bool setupRemoved = false;    // the set-up runs again as an upgrade at the end
+        bool removeSetup = false;     // removed with stop first (not already removed)
     };
     struct UninstallPlan {
         bool everything = false;   // every installed component goes
         bool servicesStopped = false;   // this batch stopped them for everything to go
+        bool removeAll = false;    // and removes the set-up without stop
         bool needServices = false;
         bool needSetup = false;
+        bool leaveServicesStopped = false;   // for the install batch that follows
+        bool leaveSetupRemoved = false;
     };
+    /// The set-up an install batch runs at its end: none, or DoR5Setup(*upgrade).
+    enum class SetupStep { None, Fresh, Upgrade };
+    /// The plan of an install batch over the marks as they stand, with installed holders
+    /// installed before it and the flags an uninstall batch before it left.
+    InstallPlan PlanInstall(int installed, bool servicesStopped, bool setupRemoved) const;
+    SetupStep SetupAfterInstall(const InstallPlan& plan) const;
+    UninstallPlan PlanUninstall(int total) const;
+    /// The holders in the order the batch of action takes them.
+    std::vector<CComponentHolder*> BatchOrder(int action) const;
+    /// Records carrying action over every holder (all versions counted).
+    int CountAction(int action) const;
+    /// The dry runs of the single batches; they add what they would fetch to *totals.
+    void DryRunDownload(DryRunTotals* totals);
+    void DryRunDelete();
+    int DryRunInstall(int installed, const UninstallPlan* before, DryRunTotals* totals);
+    int DryRunUninstall(UninstallPlan* plan);
     /// Clears the stop flag, the result, the failed list and the not-saved mark.
     void BeginBatch();
     /// Runs step on each holder's record marked action, reading the stop flag before each

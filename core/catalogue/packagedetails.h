@@ -10,6 +10,7 @@ struct CPackageDetails {
     std::string remove;
     std::string start;
     std::string stop;
+    std::string tag;   // only the text form keeps one
 
     /// Reads a "package.dat" of the older data-stream form: big-endian, each string a 32-bit
     /// byte count and UTF-16 code units (all bits set: a null string); three strings, then up

@@ -91,6 +91,8 @@ void CPDFReader::ApplyKey(CComponent* record, std::string_view key, const std::s
         (void)record->SetNeedStartService(value);
     else if (key == "installmessage")
         (void)record->SetInstallMessage(value);
+    else if (key == "sha256")
+        (void)record->SetSha256(value);
     else
         Trace("%.*s - unknown Key", Length(key), key.data());
 }

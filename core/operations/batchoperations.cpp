@@ -177,6 +177,60 @@ std::string FailedDependency(const CComponent& record, const std::vector<std::st
 
 }  // namespace
 
+int CComponentManager::CountAction(int action) const { return ::CountAction(*this, action); }
+
+std::vector<CComponentHolder*> CComponentManager::BatchOrder(int action) const
+{
+    if (action == CComponent::ActionInstall || action == CComponent::ActionUninstall)
+        return DependencyOrder(*this, action);
+    return InCatalogueOrder(*this);
+}
+
+CComponentManager::InstallPlan CComponentManager::PlanInstall(int installed, bool servicesStopped,
+                                                              bool setupRemoved) const
+{
+    InstallPlan plan;
+    plan.firstInstall = installed == 0;
+    plan.startServices =
+        m_pDistribution && AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
+    plan.stopServices = plan.startServices && !servicesStopped;
+    plan.needSetup = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
+    if (!plan.firstInstall && plan.needSetup) {
+        plan.setupRemoved = true;
+        plan.removeSetup = !setupRemoved && m_pDistribution;
+    }
+    return plan;
+}
+
+CComponentManager::SetupStep CComponentManager::SetupAfterInstall(const InstallPlan& plan) const
+{
+    if (!m_pDistribution)
+        return SetupStep::None;
+    if (EnvironmentPlatformRoot().empty())
+        return SetupStep::Fresh;
+    if (!plan.needSetup)
+        return SetupStep::None;
+    return plan.setupRemoved ? SetupStep::Upgrade : SetupStep::Fresh;
+}
+
+CComponentManager::UninstallPlan CComponentManager::PlanUninstall(int total) const
+{
+    UninstallPlan plan;
+    plan.everything = total >= CountInstalled();
+    if (!m_pDistribution)
+        return plan;
+    if (plan.everything) {
+        plan.servicesStopped = m_pDistribution->HasSetup();
+        plan.removeAll = m_pDistribution->HasStart();
+        return plan;
+    }
+    plan.needServices = AnyMarked(*this, CComponent::ActionUninstall, NeedsServices);
+    plan.needSetup = AnyMarked(*this, CComponent::ActionUninstall, NeedsSetup);
+    plan.leaveServicesStopped = AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
+    plan.leaveSetupRemoved = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
+    return plan;
+}
+
 void CComponentManager::BeginBatch()
 {
     m_bStop = false;
@@ -222,7 +276,7 @@ int CComponentManager::DownloadComponents(bool* pStop)
     (void)pStop;   // cancelling goes through Stop()
     CTraceScope scope("CComponentManager::DownloadComponents( bool* pStop )");
     BeginBatch();
-    const int total = CountAction(*this, CComponent::ActionDownload);
+    const int total = CountAction(CComponent::ActionDownload);
     int counter = 0;
     auto download = [&](CComponentHolder& holder, CComponent& record) {
         ++counter;
@@ -249,7 +303,7 @@ int CComponentManager::DownloadComponents(bool* pStop)
                                               GetCacheFolder(record.GetPlatform()) + "/");
         return rc::Success;
     };
-    if (!RunBatch(InCatalogueOrder(*this), CComponent::ActionDownload, "User Canceled Download",
+    if (!RunBatch(BatchOrder(CComponent::ActionDownload), CComponent::ActionDownload, "User Canceled Download",
                   true, download))
         return m_BatchResult;
     ReportBatch("Download Successful\n", "dowload", rc::DownloadFailed);
@@ -261,7 +315,7 @@ int CComponentManager::DeleteComponents(bool* pStop)
     (void)pStop;
     CTraceScope scope("CComponentManager::DeleteComponents( bool* pStop )");
     BeginBatch();
-    const int total = CountAction(*this, CComponent::ActionDelete);
+    const int total = CountAction(CComponent::ActionDelete);
     int counter = 0;
     auto remove = [&](CComponentHolder&, CComponent& record) {
         ++counter;
@@ -276,7 +330,7 @@ int CComponentManager::DeleteComponents(bool* pStop)
         Trace("Deletion of %s failed %d", record.GetName().c_str(), result);
         return rc::DeletingFromCacheFailed;
     };
-    if (!RunBatch(InCatalogueOrder(*this), CComponent::ActionDelete, "User Canceled delete", true,
+    if (!RunBatch(BatchOrder(CComponent::ActionDelete), CComponent::ActionDelete, "User Canceled delete", true,
                   remove))
         return m_BatchResult;
     ReportBatch("Delete Successful\n", "delete", rc::DeletingFromCacheFailed);
@@ -287,7 +341,7 @@ int CComponentManager::InstallComponents()
 {
     CTraceScope scope("CComponentManager::InstallComponents( void )");
     BeginBatch();
-    const int total = CountAction(*this, CComponent::ActionInstall);
+    const int total = CountAction(CComponent::ActionInstall);
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
     InstallPlan plan;
     if (const int ready = PrepareInstall(root, &plan); ready != rc::Success)
@@ -296,7 +350,7 @@ int CComponentManager::InstallComponents()
     auto install = [&](CComponentHolder& holder, CComponent& record) {
         return InstallOne(holder, record, &counter, total);
     };
-    if (!RunBatch(DependencyOrder(*this, CComponent::ActionInstall), CComponent::ActionInstall,
+    if (!RunBatch(BatchOrder(CComponent::ActionInstall), CComponent::ActionInstall,
                   "USER CANCELLED OPERATION", false, install))
         return m_BatchResult;
     FinishInstall(plan, root);
@@ -308,22 +362,15 @@ int CComponentManager::InstallComponents()
 
 int CComponentManager::PrepareInstall(const std::string& root, InstallPlan* plan)
 {
-    CDistribution* distribution = m_pDistribution;
+    *plan = PlanInstall(CountInstalled(), m_bServicesStopped, m_bSetupRemoved);
     // The root is tested before the services stop: a batch that cannot start must not leave
     // the platform down.
-    const bool firstInstall = CountInstalled() == 0;
-    if (firstInstall && !RootWritable(root, "Install"))
+    if (plan->firstInstall && !RootWritable(root, "Install"))
         return rc::RootNotWritable;
-    plan->startServices =
-        distribution && AnyMarked(*this, CComponent::ActionInstall, NeedsServices);
-    if (plan->startServices && !m_bServicesStopped)
-        (void)distribution->StopServices();
-    plan->needSetup = AnyMarked(*this, CComponent::ActionInstall, NeedsSetup);
-    if (!firstInstall && plan->needSetup) {
-        plan->setupRemoved = true;
-        if (!m_bSetupRemoved && distribution)
-            (void)distribution->DoR5Remove(true);
-    }
+    if (plan->stopServices)
+        (void)m_pDistribution->StopServices();
+    if (plan->removeSetup)
+        (void)m_pDistribution->DoR5Remove(true);
     return rc::Success;
 }
 
@@ -377,12 +424,8 @@ bool CComponentManager::RootWritable(const std::string& root, const char* batch)
 void CComponentManager::FinishInstall(const InstallPlan& plan, const std::string& root)
 {
     CDistribution* distribution = m_pDistribution;
-    if (distribution) {
-        if (EnvironmentPlatformRoot().empty())
-            (void)distribution->DoR5Setup(false);
-        else if (plan.needSetup)
-            (void)distribution->DoR5Setup(plan.setupRemoved);
-    }
+    if (const SetupStep setup = SetupAfterInstall(plan); setup != SetupStep::None)
+        (void)distribution->DoR5Setup(setup == SetupStep::Upgrade);
     // Saved before the summary: a batch whose record could not be written is no success.
     RecordInstallation(root);
     ReportBatch("Install Successful\n", "install", rc::InstallFailed);
@@ -435,7 +478,7 @@ int CComponentManager::UninstallComponents()
     CTraceScope scope("CComponentManager::UninstallComponents( void )");
     BeginBatch();
     const std::string root = m_pDistribution ? m_pDistribution->GetTessomRoot() : std::string();
-    const int total = CountAction(*this, CComponent::ActionUninstall);
+    const int total = CountAction(CComponent::ActionUninstall);
     // Tested before anything stops: an uninstall that cannot write must leave the platform
     // running and its set-up in place.
     if (total > 0 && !RootWritable(root, "Uninstall"))
@@ -456,7 +499,7 @@ int CComponentManager::UninstallComponents()
         (void)record.SetAction(CComponent::ActionNone);
         return failure;
     };
-    if (!RunBatch(DependencyOrder(*this, CComponent::ActionUninstall), CComponent::ActionUninstall,
+    if (!RunBatch(BatchOrder(CComponent::ActionUninstall), CComponent::ActionUninstall,
                   "NUV UNINSTALL - User cancelled uninstall - ERR_USER_CANCELLED", false,
                   uninstall))
         return m_BatchResult;
@@ -476,32 +519,27 @@ int CComponentManager::UninstallComponents()
 CComponentManager::UninstallPlan CComponentManager::PrepareUninstall(int total)
 {
     CDistribution* distribution = m_pDistribution;
-    UninstallPlan plan;
-    plan.everything = total >= CountInstalled();
-    if (distribution && plan.everything) {
-        if (distribution->HasSetup()) {
-            plan.servicesStopped = true;
-            const int stopped = distribution->StopServices();
-            if (stopped != rc::Success)
-                Trace("NUV UNINSTALL - STOP SERVICES Failed %d", stopped);
-        }
-        if (distribution->HasStart()) {
-            const int removed = distribution->DoR5Remove(false);
-            if (removed != rc::Success)
-                Trace("NUV UNINSTALL - DoR5Remove Failed %d", removed);
-        }
-    } else if (distribution) {
-        plan.needServices = AnyMarked(*this, CComponent::ActionUninstall, NeedsServices);
-        plan.needSetup = AnyMarked(*this, CComponent::ActionUninstall, NeedsSetup);
-        if (plan.needServices)
-            m_BatchResult = distribution->StopServices();
-        if (plan.needSetup)
-            m_BatchResult = distribution->DoR5Remove(true);
-        if (AnyMarked(*this, CComponent::ActionInstall, NeedsServices))
-            m_bServicesStopped = true;
-        if (AnyMarked(*this, CComponent::ActionInstall, NeedsSetup))
-            m_bSetupRemoved = true;
+    const UninstallPlan plan = PlanUninstall(total);
+    if (!distribution)
+        return plan;
+    if (plan.servicesStopped) {
+        const int stopped = distribution->StopServices();
+        if (stopped != rc::Success)
+            Trace("NUV UNINSTALL - STOP SERVICES Failed %d", stopped);
     }
+    if (plan.removeAll) {
+        const int removed = distribution->DoR5Remove(false);
+        if (removed != rc::Success)
+            Trace("NUV UNINSTALL - DoR5Remove Failed %d", removed);
+    }
+    if (plan.needServices)
+        m_BatchResult = distribution->StopServices();
+    if (plan.needSetup)
+        m_BatchResult = distribution->DoR5Remove(true);
+    if (plan.leaveServicesStopped)
+        m_bServicesStopped = true;
+    if (plan.leaveSetupRemoved)
+        m_bSetupRemoved = true;
     return plan;
 }
 

@@ -172,6 +172,7 @@ int CComponent::DeleteFromCache()
     const std::string path = ArchivePath();
     if (path.empty())
         return rc::InvalidComponentFileName;   // no archive of ours could be named
+    (void)RemoveFile(path + kPartialSuffix);   // a started download of it is no use either
     const int result = RemoveFile(path);
     if ((result == rc::Success || result == rc::FileDoesNotExist) && m_pHolder)
         m_pHolder->SetDownloadedVersion(CVersion());
@@ -299,15 +300,25 @@ int CComponent::Install()
         return InstallFailed(*this, rc::RootEmpty);
     if (!IsSinglePathSegment(m_Name))
         return InstallFailed(*this, rc::ComponentNameInvalid);
+    bool downloaded = false;   // and matched its digest while it arrived
     if (!IsInCache(true)) {
-        if (CRunState::Instance().m_bOnline)
-            (void)Download();   // the second cache check decides
-        else   // a name the catalogue left empty is shown as derived rather than blank
+        if (CRunState::Instance().m_bOnline) {
+            const int fetched = Download();   // otherwise the second cache check decides
+            if (fetched == rc::ChecksumMismatch)
+                return InstallFailed(*this, fetched);
+            downloaded = fetched == rc::Success;
+        } else {   // a name the catalogue left empty is shown as derived rather than blank
             NUVDisplay("Failed to find %s in the cache, working offline skipping download "
                        "attempt\n", (m_Package.empty() ? ArchiveName() : m_Package).c_str());
+        }
     }
     if (!IsInCache(true))
         return InstallFailed(*this, rc::NotDownloaded);
+    if (!downloaded) {
+        const int verified = VerifyCachedArchive();
+        if (verified != rc::Success)
+            return InstallFailed(*this, verified);
+    }
 
     int result = Extract();
     if (result == rc::ProcessTimedOut) {

@@ -10,6 +10,7 @@
 #include "core/packagefiles/deltapackagezipper.h"
 #include "core/packagefiles/packagefilearchive.h"
 #include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 
@@ -72,10 +73,15 @@ int CDeltaPackage::PopulateDeltaFolder()
         return rc::CantCreateDeltaAliasFolder;
 
     CComponentManager* manager = distribution->GetComponentManager();
-    for (CComponentHolder* holder : ChangedHolders(*manager)) {
-        if (int result = CopyArchive(holder); result != rc::Success)
+    const std::vector<CComponentHolder*> changed = ChangedHolders(*manager);
+    const CRunState& state = CRunState::Instance();
+    const std::string what = "Gathering the changed components";
+    for (size_t i = 0; i < changed.size(); ++i) {
+        state.ReportWork(int(i), int(changed.size()), what);
+        if (int result = CopyArchive(changed[i]); result != rc::Success)
             return result;
     }
+    state.ReportWork(int(changed.size()), int(changed.size()), what);
     return manager->WriteDownloadedState(packageFolder);
 }
 
@@ -135,5 +141,5 @@ int CDeltaPackage::ApplyDPF(const std::string& path, std::string* invalid)
             return rc::InvalidFile;
         }
     }
-    return UnpackPackageFile(path);
+    return UnpackPackageFile(path, int(entries.size()));
 }

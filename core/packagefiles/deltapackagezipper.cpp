@@ -5,6 +5,22 @@
 #include "core/base/resultcodes.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
+#include "core/packagefiles/packagefilearchive.h"
+
+namespace {
+
+// Files and folders below folder: what "zip -r" adds, for its progress.
+int CountEntries(const std::string& folder)
+{
+    int count = 0;
+    for (const std::string& name : ListEntries(folder)) {
+        const std::string path = JoinPath(folder, name);
+        count += 1 + (IsFolder(path) && !IsLink(path) ? CountEntries(path) : 0);
+    }
+    return count;
+}
+
+}  // namespace
 
 CDeltaPackageZipper::CDeltaPackageZipper(const std::string& deltaFilePath)
     : m_DeltaFilePath(deltaFilePath)
@@ -30,7 +46,7 @@ int CDeltaPackageZipper::CreateZipFile()
 
     // The runner finds the zip program in the "zip" folder first, then on the search path.
     CProcessBox box(runPath, "zip", {target, "-r", "./"}, false);
-    const int result = box.Start(true);
+    const int result = RunWithEntryProgress(box, CountEntries(runPath), "Creating " + m_DeltaFilePath);
     Trace("zip of %s ended with %d", m_DeltaFilePath.c_str(), result);
     return rc::Success;
 }

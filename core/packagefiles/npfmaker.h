@@ -24,7 +24,9 @@ public:
     /// Excluded components are left out ("\t%s: Not including excluded component in NPF\n");
     /// an uncached one is downloaded first ("%s: Not present in cache, attempting
     /// download\n") and left out when that fails ("\t%s: Not including in NPF, download
-    /// failed\n"). The state file is taken as it is on disk. Returns 0 when the zip program
+    /// failed\n"); one whose catalogue digest it does not match is left out too ("\t%s: Not
+    /// including in NPF, checksum mismatch\n"). The digests of the archives it holds go in as
+    /// "packages/<alias>/archives.sha256". The state file is taken as it is on disk. Returns 0 when the zip program
     /// wrote the file; otherwise the process runner's code (44 no zip program, 45, 109) or 64
     /// when no file was produced, so a failed export is never reported as made.
     int MakeNPF();
@@ -37,8 +39,10 @@ public:
     /// the alias it was exported under and the cache archives. 0; 85 no file at path; 95 no
     /// "." in the file name, or an entry that would land outside "packages/<name>/" or
     /// "cache/", or a symbolic link; 75 the name the file carries, or a package folder its
-    /// entries would write, is an existing package; otherwise the unzip program's code
-    /// (44, 45, 109). Nothing is written unless the result is that of the unpacking run.
+    /// entries would write, is an existing package; 124 an archive differs from the digest
+    /// the file carries for it (a line names each; checked in a scratch folder first);
+    /// otherwise the unzip program's code (44, 45, 109). Nothing is written unless the result
+    /// is that of the unpacking run.
     /// Prints "NPF finished extraction of %s\n" after unpacking. On 75, *blocking (when given)
     /// receives the name of the existing package that stands in the way; on 95, *invalid (when
     /// given) receives what made the file invalid.

@@ -3,8 +3,11 @@
 #include "core/base/fileutils.h"
 #include "core/base/processbox.h"
 #include "core/base/resultcodes.h"
+#include "core/base/runstate.h"
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -122,10 +125,26 @@ std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entrie
     return folders;
 }
 
-int UnpackPackageFile(const std::string& path)
+int UnpackPackageFile(const std::string& path, int entryCount)
 {
     CProcessBox box(WorkingDirectory(), kUnzip, {"-o", ArchiveProgramArgument(path)}, false);
-    return box.Start(true);
+    return RunWithEntryProgress(box, entryCount, "Unpacking " + BaseName(ToBackslashes(path)));
+}
+
+int RunWithEntryProgress(CProcessBox& box, int total, const std::string& what)
+{
+    const CRunState& state = CRunState::Instance();
+    int done = 0;
+    state.ReportWork(done, total, what);
+    box.WatchOutputLines([&](const std::string& line) {
+        const std::string word = TrimSpaces(line).substr(0, TrimSpaces(line).find(' '));
+        if (word == "inflating:" || word == "extracting:" || word == "creating:" ||
+            word == "adding:")
+            state.ReportWork(std::min(++done, total), total, what);
+    });
+    const int result = box.Start(true);
+    state.ReportWork(total, total, what);
+    return result;
 }
 
 std::string ArchiveProgramArgument(const std::string& path)

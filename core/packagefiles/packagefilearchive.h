@@ -29,8 +29,15 @@ int CheckPackageFileEntries(const std::string& path, std::vector<std::string>* e
 std::vector<std::string> PackageFoldersOf(const std::vector<std::string>& entries);
 
 /// Runs "unzip -o path" in the working directory: the process runner's code (0; 44 no unzip;
-/// 45 time limit; 109 failed). Entries already on disk are overwritten.
-int UnpackPackageFile(const std::string& path);
+/// 45 time limit; 109 failed). Entries already on disk are overwritten. Each entry unpacked
+/// is reported as work progress of entryCount, "Unpacking " + the file's name.
+int UnpackPackageFile(const std::string& path, int entryCount);
+
+class CProcessBox;
+/// Runs box to its end and reports each entry the archive program names on its output
+/// (unzip's "inflating:", "extracting:", "creating:"; zip's "adding:") as work progress of
+/// total, with what. The process runner's code.
+int RunWithEntryProgress(CProcessBox& box, int total, const std::string& what);
 
 /// The path as an argument of the archive programs: one starting with "-" is given as
 /// "./" + path, so that it is not read as a switch.

@@ -117,7 +117,7 @@ ServerInterface::~ServerInterface()
 {
     NetTrace("Destroying ServerInterface Object");
     EndTransfer();
-    DropTargetFile(true);
+    DropTargetFile(Partial::Keep);
     m_Ftp.reset();
     m_Http.reset();
     NetTraceClose();
@@ -140,7 +140,7 @@ int ServerInterface::MapOutcome(int outcome)
 }
 
 int ServerInterface::GetFile(const std::string& remotePath, const std::string& localDir,
-                             bool toMemory)
+                             bool toMemory, const std::string& sha256)
 {
     NetTrace("ServerInterface::GetFile( %s )", remotePath.c_str());
     if (m_Waiting) {
@@ -159,12 +159,19 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
     m_ToMemory = toMemory;
     m_Rate = 0;
     m_BytesDone = 0;
+    m_ExpectedDigest = toMemory ? std::string() : sha256;
+    m_ReceivedDigest.clear();
+    m_DigestMismatch = false;
+    m_RestartWanted = false;
+    m_Restarted = false;
+    m_ResumeFrom = 0;
     const int result = Details().UsesProxy() ? GetFileHttp() : GetFileFtp();
     if (result != NO_FTP_ERROR) {
         m_DownloadComplete = true;
         return result;
     }
-    return MapOutcome(WaitForJobs(false));
+    const int outcome = MapOutcome(WaitForJobs(false));
+    return outcome == TRANSFER_FAILED && m_DigestMismatch ? DIGEST_MISMATCH : outcome;
 }
 
 bool ServerInterface::PrepareTargetNames()
@@ -183,15 +190,36 @@ bool ServerInterface::OpenTargetFile()
 {
     // The body streams into the partial name; only a complete file gets the real name, so an
     // interrupted or killed transfer never leaves something that looks like the archive.
-    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(PartialPath(m_LocalPath).c_str()));
-    m_WrittenBack = 0;
+    // What an earlier transfer left there is the file's start: this one continues it.
+    const std::string partial = PartialPath(m_LocalPath);
+    m_TargetFile = std::make_unique<QFile>(QFile::decodeName(partial.c_str()));
+    m_Hash.Reset();
     // Unbuffered: every received block goes to the file in one write, not in 16 KiB pieces.
-    if (m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        return true;
-    NetTrace("Cannot create %s - %s", PartialPath(m_LocalPath).c_str(),
-             m_TargetFile->errorString().toLatin1().constData());
-    m_TargetFile.reset();
-    return false;
+    if (!m_TargetFile->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        NetTrace("Cannot create %s - %s", partial.c_str(),
+                 m_TargetFile->errorString().toLatin1().constData());
+        m_TargetFile.reset();
+        return false;
+    }
+    m_ResumeFrom = m_TargetFile->size();
+    m_WrittenBack = m_ResumeFrom;
+    if (m_ResumeFrom > 0) {
+        NetTrace("Resuming %s after %lld bytes", partial.c_str(), (long long)m_ResumeFrom);
+        // The digest covers the whole file: the bytes already there go in first.
+        if (!m_ExpectedDigest.empty() && !m_Hash.UpdateFromFile(partial))
+            DiscardPartial();
+    }
+    return true;
+}
+
+void ServerInterface::DiscardPartial()
+{
+    m_Pending.clear();
+    m_Hash.Reset();
+    m_ResumeFrom = 0;
+    m_WrittenBack = 0;
+    if (m_TargetFile && !m_TargetFile->resize(0))
+        NetTrace("Cannot empty %s", PartialPath(m_LocalPath).c_str());
 }
 
 bool ServerInterface::WriteTarget(const char* data, size_t length)
@@ -206,6 +234,8 @@ bool ServerInterface::FlushTarget()
 {
     if (!m_TargetFile || m_Pending.empty())
         return true;
+    if (!m_ExpectedDigest.empty())
+        m_Hash.Update(m_Pending.data(), m_Pending.size());
     const bool written =
         m_TargetFile->write(m_Pending.data(), qint64(m_Pending.size())) == qint64(m_Pending.size());
     m_Pending.clear();
@@ -229,14 +259,19 @@ void ServerInterface::StartWriteBack()
     m_WrittenBack = written;
 }
 
-void ServerInterface::DropTargetFile(bool removeFromDisk)
+void ServerInterface::DropTargetFile(Partial partial)
 {
+    if (m_TargetFile && partial == Partial::Keep)
+        (void)FlushTarget();   // what arrived is worth keeping whole
     m_Pending.clear();
     if (!m_TargetFile)
         return;
     m_TargetFile->close();
-    if (removeFromDisk)
+    if (partial == Partial::Remove || m_TargetFile->size() == 0)
         m_TargetFile->remove();
+    else
+        NetTrace("Kept %lld bytes in %s for the next download", (long long)m_TargetFile->size(),
+                 PartialPath(m_LocalPath).c_str());
     m_TargetFile.reset();
 }
 
@@ -246,7 +281,7 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
         return true;
     const bool flushed = FlushTarget();
     if (flushed && removeIfEmpty && m_TargetFile->size() == 0) {
-        DropTargetFile(true);
+        DropTargetFile(Partial::Remove);
         return true;
     }
     // On the disk before it takes the real name: after a power cut the name must not stand
@@ -262,8 +297,56 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
     m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(errno);
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
     m_Error = true;
-    DropTargetFile(true);
+    DropTargetFile(Partial::Remove);
     return false;
+}
+
+bool ServerInterface::VerifyDigest(bool* restarted)
+{
+    *restarted = false;
+    if (m_ExpectedDigest.empty() || !m_TargetFile || !FlushTarget())
+        return true;   // a failed write is CompleteTargetFile's to report
+    m_ReceivedDigest = m_Hash.HexDigest();
+    if (m_ReceivedDigest == m_ExpectedDigest)
+        return true;
+    NetTrace("Digest of %s: expected %s, received %s", m_RemotePath.c_str(),
+             m_ExpectedDigest.c_str(), m_ReceivedDigest.c_str());
+    if (m_ResumeFrom > 0 && RestartWhole("the joined file does not match its digest")) {
+        *restarted = true;
+        return false;
+    }
+    m_ErrorString = "the file does not match its sha256 digest";
+    m_FailureReason = "checksum mismatch: expected " + m_ExpectedDigest + ", received " +
+                      m_ReceivedDigest;
+    m_DigestMismatch = true;
+    m_Error = true;
+    DropTargetFile(Partial::Remove);   // known bad: nothing of it is worth resuming
+    return false;
+}
+
+bool ServerInterface::RestartWhole(const char* why)
+{
+    if (m_Restarted || !m_TargetFile)
+        return false;
+    NetTrace("Resuming %s failed (%s): fetching it whole", m_RemotePath.c_str(), why);
+    m_Restarted = true;
+    m_RestartWanted = false;
+    DiscardPartial();
+    const Kind kind = m_Kind;
+    bool started = false;
+    if (kind == Kind::HttpGet) {
+        m_SentNewType1 = false;
+        m_SentNewType3 = false;
+        m_SentAgainPlain = false;
+        started = NewEasy() && SendHttpRequest() == NO_FTP_ERROR;
+    } else {
+        started = StartFtp(FtpUrl(Details().GetServer(), m_RemotePath), false);
+    }
+    if (!started)
+        return false;
+    m_DownloadComplete = false;
+    m_InactivityTimer.start();
+    return true;
 }
 
 void ServerInterface::CreateClient(std::unique_ptr<CCurlMulti>& client)
@@ -341,7 +424,7 @@ int ServerInterface::GetFileFtp()
         }
         QFile::remove(QFile::decodeName(m_LocalPath.c_str()));
     }
-    DropTargetFile(true);
+    DropTargetFile(Partial::Keep);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to copy to - %s", m_LocalPath.c_str());
@@ -349,11 +432,32 @@ int ServerInterface::GetFileFtp()
             return TRANSFER_FAILED;
     }
     if (!StartFtp(FtpUrl(Details().GetServer(), m_RemotePath), false)) {
-        DropTargetFile(true);
+        DropTargetFile(Partial::Keep);
         return TRANSFER_FAILED;
     }
     NetTrace("get = %d", m_RequestId);
     return NO_FTP_ERROR;
+}
+
+long long ServerInterface::GetFileSize(const std::string& remotePath)
+{
+    NetTrace("ServerInterface::GetFileSize( %s )", remotePath.c_str());
+    // A size through the proxy would cost it a whole FTP session per archive; it stays unknown.
+    if (m_Waiting || remotePath.empty() || Details().UsesProxy() ||
+        Details().GetUserName().empty() || Details().GetServer().empty())
+        return -1;
+    CreateFTPInterface();
+    m_RemotePath = remotePath;
+    m_DisplayName = BaseName(remotePath);
+    m_FailureReason.clear();
+    m_TextData.clear();
+    m_ToMemory = true;
+    m_ContentLength = -1;
+    m_DownloadComplete = false;
+    // Without a body curl asks the size and stops before any data connection.
+    if (!StartFtp(FtpUrl(Details().GetServer(), remotePath), true))
+        return -1;
+    return MapOutcome(WaitForJobs(false)) == NO_FTP_ERROR ? m_ContentLength : -1;
 }
 
 bool ServerInterface::StartFtp(const std::string& url, bool loginOnly)
@@ -374,6 +478,8 @@ bool ServerInterface::StartFtp(const std::string& url, bool loginOnly)
     curl_easy_setopt(m_Easy, CURLOPT_FTP_USE_EPSV, 0L);
     if (loginOnly)
         curl_easy_setopt(m_Easy, CURLOPT_NOBODY, 1L);
+    else if (m_ResumeFrom > 0)
+        curl_easy_setopt(m_Easy, CURLOPT_RESUME_FROM_LARGE, curl_off_t(m_ResumeFrom));
     m_Kind = loginOnly ? Kind::FtpLogin : Kind::FtpGet;
     ++m_RequestId;
     m_Clock.start();
@@ -406,7 +512,7 @@ int ServerInterface::StartHttpGet()
         NetTrace("!!! FILE_ALREADY_EXISTS !!!");
         return FILE_ALREADY_EXISTS;
     }
-    DropTargetFile(true);
+    DropTargetFile(Partial::Keep);
     m_TextData.clear();
     if (!m_ToMemory) {
         NetTrace("Create File to Copy to - %s", m_LocalPath.c_str());
@@ -419,7 +525,7 @@ int ServerInterface::StartHttpGet()
     m_ProxyAnswered = false;
     const int result = NewEasy() ? SendHttpRequest() : TRANSFER_FAILED;
     if (result != NO_FTP_ERROR)
-        DropTargetFile(true);
+        DropTargetFile(Partial::Keep);
     return result;
 }
 
@@ -457,6 +563,10 @@ int ServerInterface::SendHttpRequest()
     curl_easy_setopt(m_Easy, CURLOPT_REQUEST_TARGET, target.c_str());
     curl_easy_setopt(m_Easy, CURLOPT_HTTPHEADER, m_RequestHeaders);
     curl_easy_setopt(m_Easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    // The rest of a partial file; the answer's status and range say whether that is what
+    // came (AcceptRangeAnswer).
+    const std::string range = std::to_string(m_ResumeFrom) + "-";
+    curl_easy_setopt(m_Easy, CURLOPT_RANGE, m_ResumeFrom > 0 ? range.c_str() : nullptr);
     m_Header.Clear();
     m_Next = Next::Finish;
     m_FileCorrupt = false;
@@ -503,13 +613,13 @@ int ServerInterface::WaitForJobs(bool useLoginTimeout)
         NetTrace("m_AbortOperation == true");
         m_AbortOperation = false;
         EndTransfer();
-        DropTargetFile(true);
+        DropTargetFile(Partial::Keep);
         outcome = kAborted;
     }
     if (m_TimedOutOperation) {
         NetTrace("m_TimedOutOperation == true");
         EndTransfer();
-        DropTargetFile(true);
+        DropTargetFile(Partial::Keep);
         CloseConnections(false);
         m_TimedOutOperation = false;
         outcome = kTimedOut;
@@ -547,13 +657,28 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
     }
     NetTrace("Finished %d", m_RequestId);
     m_InactivityTimer.stop();
+    bool restarted = false;
+    curl_off_t length = -1;
+    if (result == CURLE_OK &&
+        curl_easy_getinfo(m_Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        m_ContentLength = length;
     if (result != CURLE_OK) {
         if (result == CURLE_LOGIN_DENIED || result == CURLE_COULDNT_CONNECT)
             m_FtpLoggedIn = false;
+        // The server refused REST, or the partial file is longer than the file.
+        const bool refusedResume =
+            result == CURLE_FTP_COULDNT_USE_REST || result == CURLE_BAD_DOWNLOAD_RESUME;
+        if (m_ResumeFrom > 0 && refusedResume && RestartWhole(curl_easy_strerror(result)))
+            return;
         FailTransfer(result);
     } else if (m_TargetFile) {
         NetTrace("Finished get=%s", m_RemotePath.c_str());
-        (void)CompleteTargetFile(true);
+        if (!VerifyDigest(&restarted)) {
+            if (restarted)
+                return;
+        } else {
+            (void)CompleteTargetFile(true);
+        }
     }
     NetTrace("END Finished %d", m_RequestId);
     EndTransfer();
@@ -562,6 +687,15 @@ void ServerInterface::OnTransferDone(CURL* easy, CURLcode result)
 
 void ServerInterface::FinishHttp(CURLcode result)
 {
+    bool restarted = false;
+    // A resumed answer that was refused or ended short cannot be trusted to continue the
+    // file (proxies have been seen to skip the offset twice): the file is fetched whole.
+    const bool resumeFailed = m_ResumeFrom > 0 && m_TargetFile &&
+                              (m_RestartWanted ||
+                               (result != CURLE_OK && m_Header.StatusCode() == 206));
+    if (resumeFailed && RestartWhole(m_RestartWanted ? "the answer does not continue the file"
+                                                     : "the ranged answer ended short"))
+        return;
     if (result != CURLE_OK) {
         FailTransfer(result);
     } else if (m_Next == Next::SendAgain) {
@@ -575,7 +709,10 @@ void ServerInterface::FinishHttp(CURLcode result)
         NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
         DescribeFailure(CURLE_OK);
         m_Error = true;
-        DropTargetFile(true);
+        DropTargetFile(Partial::Keep);   // nothing of this answer went into it
+    } else if (!VerifyDigest(&restarted)) {
+        if (restarted)
+            return;
     } else {
         // A body refused for its missing signature stays as an empty file, for the unpacking
         // to report.
@@ -591,7 +728,7 @@ void ServerInterface::FailTransfer(CURLcode result)
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
     DescribeFailure(result);
     m_Error = true;
-    DropTargetFile(true);
+    DropTargetFile(Partial::Keep);   // what arrived is the file's start: the next one resumes
 }
 
 void ServerInterface::DescribeFailure(CURLcode result)
@@ -721,7 +858,12 @@ bool ServerInterface::OnHttpHeader()
         return true;   // an interim answer; the real one follows
     if (status <= 299) {
         m_Next = Next::Finish;
-        return true;
+        return AcceptRangeAnswer(status);
+    }
+    if (status == 416 && m_ResumeFrom > 0) {
+        NetTrace("Range not satisfiable %d", status);
+        m_RestartWanted = true;
+        return false;
     }
     if (status == 404) {
         NetTrace("File not found %d", status);
@@ -744,6 +886,27 @@ bool ServerInterface::OnHttpHeader()
     // Redirects and server errors get one more try; a second such answer ends the request.
     m_Next = m_SentAgainPlain ? Next::Finish : Next::SendAgain;
     m_SentAgainPlain = true;
+    return true;
+}
+
+bool ServerInterface::AcceptRangeAnswer(int status)
+{
+    if (m_ToMemory || !m_TargetFile || m_ResumeFrom == 0)
+        return true;
+    if (status == 206) {
+        // "bytes FIRST-LAST/TOTAL": it must start where the partial file ends.
+        const std::string range = m_Header.Value("content-range");
+        const std::string start = "bytes " + std::to_string(m_ResumeFrom) + "-";
+        if (range.compare(0, start.size(), start) == 0) {
+            m_FirstBlock = false;   // the body continues the file: no signature at its start
+            return true;
+        }
+        NetTrace("The answer covers another range (%s)", range.c_str());
+        m_RestartWanted = true;
+        return false;
+    }
+    NetTrace("The range was not honoured (HTTP %d): the whole file follows", status);
+    DiscardPartial();
     return true;
 }
 
@@ -863,7 +1026,7 @@ int ServerInterface::TestConnectionFTP()
     NetTrace("\t%d: connectToHost - (%s)", m_RequestId + 1, Details().GetServer().c_str());
     NetTrace("\t%d: login (%s:%s)", m_RequestId + 1, Details().GetUserName().c_str(),
              Details().GetPassword().c_str());
-    DropTargetFile(true);
+    DropTargetFile(Partial::Keep);
     m_DisplayName.clear();
     m_DownloadComplete = false;
     if (!StartFtp("ftp://" + Details().GetServer() + "/", true)) {

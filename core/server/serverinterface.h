@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/base/digest.h"
+#include "core/base/fileutils.h"
 #include "core/server/responseheader.h"
 
 #include <QElapsedTimer>
@@ -34,13 +36,14 @@ public:
         TIMED_OUT = 9,
         TRANSFER_FAILED = 10,        // also a time-out, a refused log-in or a busy engine
         ABORTED = 11,
+        DIGEST_MISMATCH = 12,        // the file arrived but is not the one asked for; removed
     };
 
     static constexpr const char* kMemoryTempFile = "NUV2_TempFTPFile.temp";
     static constexpr const char* kConnectionTestPath = "/software/distributions.txt";
     /// A file download streams into its local path plus this suffix and takes its own name
     /// only when complete.
-    static constexpr const char* kPartialSuffix = ".part";
+    static constexpr const char* kPartialSuffix = ::kPartialSuffix;
     /// Where the download to localPath streams until it is complete.
     static std::string PartialPath(const std::string& localPath);
 
@@ -50,21 +53,34 @@ public:
     ~ServerInterface() override;
 
     /// Fetches remotePath (below the server root, "/" separated) into localDir/base name, or
-    /// into memory (GetFileTextData). 0, 1, 7, 8, 10 or 11. The file is written under
-    /// PartialPath and renamed when complete (a partial file of an earlier run is
-    /// overwritten). A failed, aborted or timed-out transfer leaves neither name behind; a
-    /// download of an empty file leaves none either.
+    /// into memory (GetFileTextData). 0, 1, 7, 8, 10, 11 or 12. The file is written under
+    /// PartialPath and renamed when complete. A transfer cut short (failed, aborted, timed
+    /// out) keeps what arrived under PartialPath, and the next download of that file asks for
+    /// the rest only (FTP REST, an HTTP range through the proxy); when the server refuses,
+    /// the partial file is larger than the file, or the answer does not continue it, the file
+    /// is fetched whole instead. Nothing is kept when nothing arrived, nor for an answer that
+    /// was not the file. A download of an empty file leaves no file either.
+    /// sha256 (file mode only; 64 lower-case hex digits): the file is hashed as it arrives
+    /// (a resumed one from its partial start) and must match, or it is removed and the result
+    /// is 12 (a resumed file is first fetched again whole). GetReceivedDigest gives the digest.
     /// Spins an event loop; a call made from inside that loop gets 10.
-    int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory);
+    int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory,
+                const std::string& sha256 = std::string());
+    /// The SHA-256 of the last file downloaded with a digest to match; empty otherwise.
+    const std::string& GetReceivedDigest() const { return m_ReceivedDigest; }
     /// The text of the last memory-mode download.
     std::string GetFileTextData() const { return m_TextData; }
+    /// The size in bytes the server gives for remotePath (FTP SIZE; nothing is transferred
+    /// and nothing is written), or -1 when it gives none: through the proxy, off-line, a
+    /// missing file, a failed or busy engine. Spins an event loop.
+    long long GetFileSize(const std::string& remotePath);
     /// Logs in with the current details (FTP), or fetches the distribution list through the
     /// proxy into memory, then closes the connections. 0 when the server answers.
     int TestConnection();
     /// Whether the last test or log-in succeeded.
     bool IsConnected() const;
-    /// Ends the running wait; its transfer fails with 11 and leaves no file. Safe from slots
-    /// that run inside the wait.
+    /// Ends the running wait; its transfer fails with 11 and keeps what arrived for a later
+    /// resume. Safe from slots that run inside the wait.
     void Abort();
     /// Drops every connection and announces the off-line state. 0.
     int SetOffline();
@@ -124,7 +140,21 @@ private:
     bool FlushTarget();
     /// Starts the disk writing the blocks received since the last call, every few MiB.
     void StartWriteBack();
-    void DropTargetFile(bool removeFromDisk);
+    /// What becomes of the partial file when the target is dropped: removed, or kept for a
+    /// later resume (an empty one is removed all the same).
+    enum class Partial { Remove, Keep };
+    void DropTargetFile(Partial partial);
+    /// Empties the target so the file is written from its start again.
+    void DiscardPartial();
+    /// After a resume went wrong (why): the same file again, whole, in a new transfer. False
+    /// when that was done already or cannot be started.
+    bool RestartWhole(const char* why);
+    /// Whether a final 2xx answer continues the partial file; false aborts it.
+    bool AcceptRangeAnswer(int status);
+    /// The finished file against the digest asked for; false when it does not match (then it
+    /// is fetched again whole when resumed, *restarted true, or removed with the transfer
+    /// failed).
+    bool VerifyDigest(bool* restarted);
     /// Syncs the finished target and gives it its own name (an empty one is removed when
     /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
     bool CompleteTargetFile(bool removeIfEmpty);
@@ -169,6 +199,7 @@ private:
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
 
     int m_BytesDone = 0;
+    long long m_ContentLength = -1;   // of the last finished FTP request, -1 when not given
     qint64 m_WrittenBack = 0;   // bytes of the target file handed to the disk
     std::string m_Pending;      // received bytes not yet written to the target file
     float m_Rate = 0;
@@ -190,6 +221,15 @@ private:
     bool m_CanConnect = false;
     bool m_Waiting = false;
     bool m_FtpLoggedIn = false;
+
+    // The current file download.
+    std::string m_ExpectedDigest;   // empty: nothing to match
+    std::string m_ReceivedDigest;
+    CSha256 m_Hash;                 // of the target's bytes, when a digest is to be matched
+    qint64 m_ResumeFrom = 0;        // bytes of an earlier partial file this transfer continues
+    bool m_RestartWanted = false;   // the answer showed the resume went wrong
+    bool m_Restarted = false;       // fetched whole again after a failed resume
+    bool m_DigestMismatch = false;
     int m_LastError = 0;
     int m_RequestId = 0;
 

@@ -3,11 +3,17 @@
 #include "core/base/textutil.h"
 #include "support/componentarchive.h"
 #include "support/ftpserver.h"
+#include "support/jsonschema.h"
 #include "support/testsupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 
+#include <map>
 #include <set>
 
 using namespace testsupport;
@@ -42,6 +48,8 @@ std::string Opening(const std::string& package)
     return "Opening Package: " + package +
            "\n\nReading Distribution Info   0%\rReading Distribution Info 100%\r\n";
 }
+
+const std::string kDryRun = "Dry run: what the command would do; nothing is changed\n";
 
 const std::string kCommandError =
     "\nCommand Error, please check your connection details and package name\n";
@@ -93,6 +101,55 @@ protected:
         while (it.hasNext())
             files.insert(QDir(root).relativeFilePath(it.next()).toStdString());
         return files;
+    }
+
+    /// Every entry below the working folder but the server's log: folders, links with their
+    /// targets, files with the hash of their bytes and their permissions.
+    std::map<std::string, std::string> Snapshot() const
+    {
+        std::map<std::string, std::string> entries;
+        const QDir top(QString::fromStdString(Path()));
+        QDirIterator it(top.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System |
+                                        QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const std::string path = top.relativeFilePath(info.filePath()).toStdString();
+            if (path == "ftp.log")
+                continue;
+            if (info.isSymLink()) {
+                entries[path] = "-> " + info.symLinkTarget().toStdString();
+            } else if (info.isDir()) {
+                entries[path] = "folder";
+            } else {
+                const QByteArray bytes = QByteArray::fromStdString(ReadFile(info.filePath().toStdString()));
+                entries[path] = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toStdString() +
+                                " " + std::to_string(int(info.permissions()));
+            }
+        }
+        return entries;
+    }
+
+    /// "pkg" downloaded and installed (Base, whose versions need the services, under Tool),
+    /// then Base 1.1.0 published: an upgrade waits. Returns the new archive's size.
+    std::string InstallThenPublishUpgrade()
+    {
+        const std::string services = "needstartservice=yes\n";
+        WriteFile(Path("packages/pkg/package.dat"),
+                  "Main\n" + Path("root") + "\n\n\nbin/start.sh\nbin/stop.sh\n.zip\n2\ntag\n");
+        WriteFile(Path("root/bin/start.sh"), "exit 0\n");
+        WriteFile(Path("root/bin/stop.sh"), "exit 0\n");
+        WriteFile(Path("server/software/r5/main/main.pdf"),
+                  Section("Base", "1.0.0") + services + Section("Tool", "1.0.0", "Base"));
+        Serve("Tool", "1.0.0", "bin/tool");
+        EXPECT_EQ(0, Run({"-download", "pkg"}).exitCode);
+        EXPECT_EQ(0, Run({"-install", "pkg", "-readEULA"}).exitCode);
+        WriteFile(Path("server/software/r5/main/main.pdf"),
+                  Section("Base", "1.0.0") + services + Section("Base", "1.1.0") + services +
+                      Section("Tool", "1.0.0", "Base"));
+        Serve("Base", "1.1.0", "Base2.txt");
+        return std::to_string(QFileInfo(QString::fromStdString(
+                                            Path("server/software/r5/main/Base-1.1.0.zip")))
+                                  .size());
     }
 
     CFtpServer m_Server;
@@ -286,4 +343,112 @@ TEST_F(NuvCmdComponentsTest, DistributionTheServerNoLongerListsStopsTheCommand)
               "version will be used.\n\nReading Distribution Info   0%\r\nThe distirbution 'Gone' used by package 'gone' is not "
               "supported with you current connection details.\n",
               run.out);
+}
+
+TEST_F(NuvCmdComponentsTest, DryRunOfInstallPrintsThePlanInOrderAndChangesNothing)
+{
+    const std::string size = InstallThenPublishUpgrade();
+    const std::string root = Path("root");
+    const auto before = Snapshot();
+    const ProgramRun run = Run({"-install", "pkg", "-dryrun"});
+    EXPECT_EQ(0, run.exitCode) << run.err;
+    EXPECT_EQ(kDryRun + Opening("pkg") +
+                  "Would stop the services: bin/stop.sh (in " + root + ")\n"
+                  "Would uninstall 001/001:\tBase (v1.0.0)\n"
+                  "\tremoves the files listed in " + root + "/installer/Base/filelist\n"
+                  "\tremoves " + root + "/installer/Base\n"
+                  "Would install 001/001:\tBase 1.0.0 -> 1.1.0\n"
+                  "\tdownload /software/r5/main/Base-1.1.0.zip (" + size + " bytes)\n"
+                  "\tcopies the files of its file list into " + root + "\n"
+                  "\truns Base_install.scr of the archive when it holds one\n"
+                  "Would start the services: bin/start.sh (in " + root + ")\n"
+                  "Download total: 1 archive, " + size + " bytes\n",
+              run.out);
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_EQ(0, m_Server.Count("RETR /software/r5/main/Base-1.1.0.zip"));
+}
+
+TEST_F(NuvCmdComponentsTest, DryRunsOfTheOtherBatchesShowTheirStepsAndChangeNothing)
+{
+    const std::string size = InstallThenPublishUpgrade();
+    const std::string root = Path("root");
+    const auto before = Snapshot();
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+        std::string err;
+    } rows[] = {
+        {{"-download", "pkg", "-dryrun"}, 0,
+         kDryRun + Opening("pkg") + "Would download 001/001:\tBase 1.0.0 -> 1.1.0\n"
+             "\tdownload /software/r5/main/Base-1.1.0.zip (" + size + " bytes)\n"
+             "Download total: 1 archive, " + size + " bytes\n", ""},
+        {{"-dryrun", "-uninstall", "pkg"}, 0,
+         kDryRun + Opening("pkg") + "Would uninstall 001/002:\tTool (v1.0.0)\n"
+             "\tremoves the files listed in " + root + "/installer/Tool/filelist\n"
+             "\tremoves " + root + "/installer/Tool\n"
+             "Would uninstall 002/002:\tBase (v1.0.0)\n"
+             "\tremoves the files listed in " + root + "/installer/Base/filelist\n"
+             "\tremoves " + root + "/installer/Base\n", ""},
+        // The batch deletes the current versions: Base 1.1.0 was never downloaded.
+        {{"-delete", "pkg", "-dryrun"}, 0,
+         kDryRun + Opening("pkg") + "Would delete 001/002:\tBase (v1.1.0)\n"
+             "\tnot in the cache: the delete would fail\n"
+             "Would delete 002/002:\tTool (v1.0.0)\n\tcache/Linux/Tool-1.0.0.zip\n", ""},
+        // Run for real, these would change the machine: they are refused instead.
+        {{"-remove", "pkg", "-dryrun"}, 1, "", "-dryrun works with -install, -download"},
+        {{"-install", "pkg", "-json"}, 1, "", "-json works with -packages and -list only"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.args));
+        const ProgramRun run = Run(row.args);
+        EXPECT_EQ(row.exitCode, run.exitCode);
+        EXPECT_EQ(row.out, run.out);
+        EXPECT_NE(std::string::npos, run.err.find(row.err)) << run.err;
+        EXPECT_EQ(before, Snapshot());
+    }
+}
+
+TEST_F(NuvCmdComponentsTest, JsonOfPackagesAndListFitsTheSchemaAndSaysWhatIsThere)
+{
+    InstallThenPublishUpgrade();
+    const QJsonObject schema = ReadJsonObject(NUV_SOURCE_DIR "/docs/nuv-json.schema.json");
+    auto package = [](const std::string& name, const std::string& distribution,
+                      const std::string& root, bool installed) {
+        return "{\"name\": \"" + name + "\", \"distribution\": \"" + distribution +
+               "\", \"root\": \"" + root + "\", \"tag\": \"tag\", \"installed\": " +
+               (installed ? "true" : "false") + "}";
+    };
+    const std::string pkg = package("pkg", "Main", Path("root"), true);
+    const std::string component =
+        "{\"group\": \"G\", \"included\": true, \"installed\": \"1.0.0\", \"downloaded\": "
+        "\"1.0.0\", \"capped\": null, \"sha256\": null, ";
+    const struct {
+        std::vector<std::string> args;
+        std::string document;
+    } rows[] = {
+        {{"-packages", "-json"},
+         "{\"packages\": [" + package("other", "Main", Path("root2"), false) + ", " + pkg + ", " +
+             package("sol", "Sol", Path("root3"), false) + "]}"},
+        {{"-json", "-list", "pkg"},
+         "{\"package\": " + pkg + ", \"catalogue\": \"server\", \"components\": [" + component +
+             "\"name\": \"Base\", \"newest\": \"1.1.0\", \"update\": true}, " + component +
+             "\"name\": \"Tool\", \"newest\": \"1.0.0\", \"update\": false}]}"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.args));
+        const ProgramRun run = Run(row.args);
+        EXPECT_EQ(0, run.exitCode) << run.err;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        ASSERT_EQ(QJsonParseError::NoError, error.error) << run.out;   // nothing else on stdout
+        EXPECT_EQ("", SchemaMismatch(document.object(), schema, schema));
+        EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(row.document)), document)
+            << run.out;
+        // The check itself catches a field the schema does not know.
+        QJsonObject extended = document.object();
+        extended.insert("extra", true);
+        EXPECT_NE("", SchemaMismatch(extended, schema, schema));
+    }
+    EXPECT_NE(std::string::npos, Run({"-json", "-list", "pkg"}).err.find("Opening Package: pkg"));
 }

@@ -60,6 +60,10 @@ TEST_F(InstallTest, LaysOutTheProgramFolderTheManPageAndTheCommand)
     EXPECT_EQ(gui, IsProgram(m_Program + "/NUV_GUI"));
     EXPECT_EQ(gui, Exists(Path("prefix/share/applications/NUV_GUI.desktop")));
     EXPECT_EQ(gui, Exists(Path("prefix/share/icons/hicolor/128x128/apps/nuv.png")));
+    // The About box's licence link opens this file.
+    if (Exists("/usr/share/common-licenses/LGPL-3")) {
+        EXPECT_EQ(gui, Exists(m_Program + "/docs/LICENSE.LGPL"));
+    }
     const QFileInfo link(QString::fromStdString(Path("prefix/bin/NUV_GUI")));
     EXPECT_EQ(gui, link.isSymLink());
     if (gui) {

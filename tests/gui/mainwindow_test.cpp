@@ -59,6 +59,7 @@ TEST_F(MainWindowTest, MenusCarryEveryCommandInOrderWithShortcutsAndTips)
                            "-", "[&Import]", "[&Export]", "-",
                            "Change Package Installation Path...||Change the location of the installation",
                            "Change Package Tag...||Change the package's tag",
+                           "Change Package Alias...||Change the package's name",
                            "Clear Cache...||Displays the Cache Management Window.", "-",
                            "&Edit Options...|Ctrl+E|Edit Options", "-", "E&xit|Ctrl+X|Close Application"}),
               Entries(MenuOf(*m_Window, "&File")));

@@ -1,9 +1,11 @@
 // The package store from the main window: new, delete, duplicate, installation path, cache,
 // portable and delta package files, the working-folder lock and the remembered layout.
+#include "core/catalogue/cache.h"
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/packagetemplate.h"
 #include "gui/actiondialogs.h"
+#include "gui/packagedialogs.h"
 #include "gui/storedialogs.h"
 #include "guifixture.h"
 
@@ -12,8 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListWidget>
 #include <QProcess>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -186,26 +190,53 @@ TEST_F(StoreDialogsTest, CacheManagementListsAndDeletesUnattachedThenAllFiles)
               m_Prompts->Boxes());
 }
 
-TEST_F(StoreDialogsTest, PortablePackageRoundTripOpensOffLineWithItsArchives)
+TEST_F(StoreDialogsTest, PortablePackageMadeOnLineInstallsInASecondFolderStartedOffLine)
 {
+    // What the progress bar showed: "label value/maximum" at every change.
+    QStringList shown;
+    const auto watch = [&] {
+        QObject::connect(m_Window->ProgressBar(), &QProgressBar::valueChanged, m_Window.get(), [&](int value) {
+            shown << m_Window->TransferLabel()->text() + " " + QString::number(value) + "/" +
+                         QString::number(m_Window->ProgressBar()->maximum());
+        });
+    };
     MakePackage();
+    watch();
     OpenPackage();
-    Trigger("Core", Menu()->m_pDownload);
-    m_Window->Action("Create Tessom Package File")->trigger();
+    m_Window->Action("Create Tessom Package File")->trigger();   // fetches the uncached archives
     ASSERT_TRUE(Exists(Path("pkg.npf")));
     EXPECT_TRUE(m_Prompts->Boxes().contains("Creating NPF: The NPF has been created in:\n"));
+    // Five members and the list of the archives' digests.
+    EXPECT_TRUE(shown.contains("Creating pkg.npf 6/6")) << shown.join(", ").toStdString();
     m_Window->Action("Close Package...")->trigger();
-    ASSERT_EQ(0, CNUVFunctions::Instance()->DeletePackage("pkg"));
-    QFile::remove(QString::fromStdString(Path("cache/Linux/Core-1.0.0.zip")));
 
-    CNUVFunctions::Instance()->SetOnline(false);
+    // The second folder's program starts with the server out of reach.
+    const std::string office = Path("office");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(office)));
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(office)));
+    WriteServerDetails(office, "127.0.0.1:1", CFtpServer::kUser, CFtpServer::kPassword);
+    CDistributionList::destroy();
+    CCacheList::destroy();
+    CNUVFunctions::Instance()->NUVSetup();
+    ASSERT_FALSE(CNUVFunctions::Instance()->IsOnline());
+    MakeWindow();
+    watch();
+    shown.clear();
     m_Prompts->boxes.clear();
     m_Prompts->chosenPath = QString::fromStdString(Path("pkg.npf"));
     m_Window->Action("Load Tessom Package File...")->trigger();
     EXPECT_EQ("Open Package: Do you wish to open this package now?\n", m_Prompts->Boxes());
-    EXPECT_EQ("pkg", CNUVFunctions::Instance()->CurrentPackage());
-    EXPECT_TRUE(Exists(Path("cache/Linux/Core-1.0.0.zip")));
-    EXPECT_EQ(CVersion("1.0.0"), Manager()->FindHolder("Core")->GetDownloadedVersion());
+    ASSERT_EQ("pkg", CNUVFunctions::Instance()->CurrentPackage());
+    EXPECT_TRUE(shown.contains("Unpacking pkg.npf 1/6")) << shown.join(", ").toStdString();
+    EXPECT_TRUE(shown.contains("Unpacking pkg.npf 6/6"));
+    EXPECT_TRUE(m_Window->ProgressBar()->isHidden());
+
+    m_Prompts->boxes.clear();
+    m_Prompts->onDialog = [](QDialog&) { return int(QDialog::Accepted); };   // dependencies, licence, warnings
+    Trigger("App", Menu()->m_pInstall);
+    EXPECT_EQ("NUV: Installation Successful\n", m_Prompts->Boxes());
+    EXPECT_EQ("App 2.0.0", ReadFile(Path("root/lib/App")));
+    EXPECT_EQ("Core 1.0.0", ReadFile(Path("root/lib/Core")));
 
     m_Prompts->boxes.clear();   // a second load finds the package there and keeps it
     m_Prompts->answers = {QMessageBox::Yes};
@@ -215,6 +246,31 @@ TEST_F(StoreDialogsTest, PortablePackageRoundTripOpensOffLineWithItsArchives)
               "package please uninstall and delete the package\n",
               m_Prompts->Boxes());
     EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("pkg"));
+}
+
+TEST_F(StoreDialogsTest, ChangeAliasRenamesTheOpenPackageUnlessItHasInstalledComponents)
+{
+    MakePackage();
+    OpenPackage();
+    m_Prompts->onDialog = When("NUV - Change Alias", [](QDialog& base) {
+        auto& dialog = static_cast<CChangeAlias&>(base);
+        EXPECT_EQ("pkg", dialog.Field()->text());
+        dialog.Field()->setText("renamed");
+        return int(QDialog::Accepted);
+    });
+    WriteFile(Path("root/installer/packages.pkg"), "");
+    m_Window->Action("Change Package Alias...")->trigger();
+    EXPECT_EQ("NUV - Error: Some Components are installed, can't change the alias unless no Components are "
+              "installed\n",
+              m_Prompts->Boxes());
+    EXPECT_EQ(std::vector<std::string>{"pkg"}, CNUVFunctions::Instance()->GetPackageList());
+
+    QFile::remove(QString::fromStdString(Path("root/installer/packages.pkg")));
+    m_Window->Action("Change Package Alias...")->trigger();
+    EXPECT_EQ(std::vector<std::string>{"renamed"}, CNUVFunctions::Instance()->GetPackageList());
+    EXPECT_EQ("Tessom Installation Tool - renamed", m_Window->windowTitle());
+    m_Window->Action("Create Package Template File")->trigger();   // the open package goes by its new name
+    EXPECT_TRUE(Exists(Path("PTF/renamed.ptf")));
 }
 
 TEST_F(StoreDialogsTest, DeltaPackageListsTheChangedComponentsAndIsCreatedOnRequest)
@@ -292,6 +348,11 @@ TEST_F(StoreDialogsTest, TemplateForReferenceSwitchesTheOperationsOffAndForCreat
     OpenPackage();
     m_Window->Action("Create Package Template File")->trigger();
     ASSERT_TRUE(Exists(Path("PTF/pkg.ptf")));
+    // Since the template was made, Core 9.9.9 and the component Gone left the server.
+    QString text = QString::fromStdString(ReadFile(Path("PTF/pkg.ptf")));
+    text.replace("VERSION=1.0.0\nGROUP=Base", "VERSION=9.9.9\nGROUP=Base");
+    text.replace("<END COMPONENTS>", "[Gone]\nCOMPONENT=Gone-1.2.0.zip\nVERSION=1.2.0\n<END COMPONENTS>");
+    WriteFile(Path("PTF/pkg.ptf"), text.toStdString());
     m_Window->Action("Close Package...")->trigger();
     ASSERT_EQ(0, CNUVFunctions::Instance()->DeletePackage("pkg"));
     m_Prompts->chosenPath = QString::fromStdString(Path("PTF/pkg.ptf"));
@@ -308,8 +369,15 @@ TEST_F(StoreDialogsTest, TemplateForReferenceSwitchesTheOperationsOffAndForCreat
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
 
     m_Prompts->choices = {0};   // Creation; the installation path is then offered
+    m_Prompts->boxes.clear();
     m_Window->Action("Load Package Template File...")->trigger();
     EXPECT_TRUE(CNUVFunctions::Instance()->PackageExists("pkg"));
+    EXPECT_TRUE(m_Prompts->Boxes().endsWith(
+        "Unavailable Components: The requested version of the following components are no longer available on "
+        "the server.\n\nCore 9.9.9\nThey have therefore been set at the latest available version.\n\n"
+        "No versions of the following components are available on the server.\n\nGone 1.2.0\nThey have "
+        "therefore been removed from the package.\n\n\n"))
+        << m_Prompts->Boxes().toStdString();
     EXPECT_FALSE(CNUVFunctions::Instance()->m_bPTFReferenceOnly);
     EXPECT_EQ(std::vector<QString>{"NUV - ChangePath"}, m_Prompts->dialogs);
 }

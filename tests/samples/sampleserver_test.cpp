@@ -1,5 +1,6 @@
 // The sample installation server: scripts/make-sample-server lays it out with the real zip and
 // tar programs; the tree must hold what the tool will read and fetch from it.
+#include "core/base/digest.h"
 #include "core/base/fileutils.h"
 #include "core/base/textutil.h"
 #include "core/catalogue/componentholder.h"
@@ -30,6 +31,7 @@ struct Archive {
     std::string component;
     std::string path;          // below software/
     std::string releaseNotes;  // below software/
+    std::string sha256;        // as the definition file publishes it
 };
 
 /// Every archive (and its release notes) that the definition files of the distributions name,
@@ -62,7 +64,8 @@ std::vector<Archive> ArchivesOf(const std::string& software, std::vector<std::st
                 for (int v = 0; v < holder->Count(); ++v) {
                     const CComponent* record = holder->GetByIndex(v);
                     archives.push_back({record->GetName(), JoinPath(folder, record->ArchiveName()),
-                                        JoinPath(folder, record->GetReleaseNotes())});
+                                        JoinPath(folder, record->GetReleaseNotes()),
+                                        record->GetSha256()});
                 }
             }
         }
@@ -158,6 +161,8 @@ TEST_F(SampleServerTest, ListsReadCleanlyAndNameArchivesThatExist)
         for (const Archive& archive : archives) {
             EXPECT_TRUE(Exists(tree.root + "/software/" + archive.path)) << archive.path;
             EXPECT_TRUE(Exists(tree.root + "/software/" + archive.releaseNotes)) << archive.releaseNotes;
+            EXPECT_EQ(FileSha256(tree.root + "/software/" + archive.path), archive.sha256)
+                << archive.path;
         }
     }
     for (const char* path : {"PTF/PTFList.txt", "PTF/R5_Standard.ptf",

@@ -24,6 +24,11 @@ bool CFtpServer::Start(const std::string& root, const std::string& logFile,
         args << "--stall" << QString::fromStdString(options.stallFile);
     if (!options.trickleFile.empty())
         args << "--trickle" << QString::fromStdString(options.trickleFile);
+    if (!options.dropFile.empty())
+        args << "--drop" << QString::fromStdString(options.dropFile) << "--drop-after"
+             << QString::number(options.dropAfter);
+    if (options.refuseRest)
+        args << "--no-rest";
     m_Process.setProcessChannelMode(QProcess::SeparateChannels);
     m_Process.start("/usr/bin/python3", args);
     if (!m_Process.waitForStarted(15000))

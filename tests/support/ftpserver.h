@@ -8,7 +8,8 @@
 namespace testsupport {
 
 /// A real FTP server (pyftpdlib) on a free loopback port, serving one folder to one user and
-/// logging every command it receives. Stopped by process id when the object goes.
+/// logging every command it receives and, as "SENT <name> <bytes>", every file transfer.
+/// Stopped by process id when the object goes.
 class CFtpServer {
 public:
     static constexpr const char* kUser = "tester";
@@ -19,6 +20,9 @@ public:
         std::string trickleFile;   // base name sent in blocks with pauses
         int trickleBlocks = 8;
         int tricklePauseMs = 300;
+        std::string dropFile;      // base name whose first transfer is cut off after dropAfter
+        int dropAfter = 0;         // bytes
+        bool refuseRest = false;   // REST is answered 502
     };
 
     CFtpServer() = default;

@@ -82,6 +82,7 @@ TEST(ResultText, TableEntriesAndGaps)
               CNUVResult::Text(110));
     EXPECT_EQ("Uninstall failed", CNUVResult::Text(121));
     EXPECT_EQ("File is damaged", CNUVResult::Text(122));
+    EXPECT_EQ("Archive does not match its checksum", CNUVResult::Text(124));
     EXPECT_EQ("Unknown R5Install Action", CNUVResult::Text(67));
     EXPECT_EQ("R5Setup Syntax error", CNUVResult::Text(69));
     EXPECT_EQ("Invalid \"NeedsSetup\"", CNUVResult::Text(13));
@@ -89,7 +90,7 @@ TEST(ResultText, TableEntriesAndGaps)
     EXPECT_EQ("Failed deleting temporary files after installation.\n\tInstallation may or may "
               "not be successful.",
               CNUVResult::Text(104));
-    for (int code : {-1, 111, 115, 119, 120, 124, 100000})
+    for (int code : {-1, 111, 115, 119, 120, 125, 100000})
         EXPECT_EQ("No text representation of error code", CNUVResult::Text(code)) << code;
     CNUVResult result(45);
     EXPECT_EQ("Process Timed out", result.Text());

@@ -100,6 +100,10 @@ TEST_F(CacheTest, BulkDeletionsRemoveUnattachedFirstAndAllOnRequest)
     WriteFile("cache/Linux/loose.tgz", "");
     WriteFile("cache/Solaris/stray.zip", "");
     WriteFile("packages/p/packages.dat", "downloadedpackage=kept.tgz\n");
+    // Unfinished downloads are no entries, even named after an attached archive; the
+    // clean-ups remove them.
+    WriteFile("cache/Linux/kept.tgz.part", "half");
+    WriteFile("cache/half.zip.part", "half");
     CCacheList* list = CCacheList::instance();
     EXPECT_EQ(0, list->DeleteUnattachedCacheFiles());
     EXPECT_EQ(3u, list->GetEntries().size());   // the list waits for a refresh
@@ -107,6 +111,8 @@ TEST_F(CacheTest, BulkDeletionsRemoveUnattachedFirstAndAllOnRequest)
     EXPECT_EQ(List({"cache/Linux/kept.tgz: p"}), Describe(list->GetEntries()));
     EXPECT_FALSE(Exists("cache/Linux/loose.tgz"));
     EXPECT_FALSE(Exists("cache/Solaris/stray.zip"));
+    EXPECT_FALSE(Exists("cache/Linux/kept.tgz.part"));
+    EXPECT_FALSE(Exists("cache/half.zip.part"));
 
     list->AddCacheEntry("never-there.zip", "", "cache/");
     EXPECT_EQ(0, list->DeleteAllCacheFiles());

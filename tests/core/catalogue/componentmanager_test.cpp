@@ -79,6 +79,24 @@ TEST(ReadPDF, SectionsKeysAndRefusedValues)
     EXPECT_EQ(rc::NoPDFText, manager->ReadPDF("", "", ""));
 }
 
+TEST(ReadPDF, Sha256IsKeptLowerCasedOrIgnoredWhenMalformed)
+{
+    const std::string digest(64, 'a');
+    const struct { const char* name; std::string value; std::string kept; } cases[] = {
+        {"upper case", std::string(64, 'A'), digest},
+        {"short", std::string(63, 'a'), ""},
+        {"not hex", std::string(63, 'a') + "g", ""},
+        {"blank inside", "sha256 " + std::string(57, 'a'), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CDistribution dist("Main");
+        CComponentManager* manager = dist.GetComponentManager();
+        ASSERT_EQ(0, manager->ReadPDF("[A]\nversion=1.0\nsha256=" + c.value + "\n", "", ".zip"));
+        EXPECT_EQ(c.kept, manager->FindHolder("A")->GetByIndex(0)->GetSha256());
+    }
+}
+
 TEST(ReadPDF, HoldersKeepFirstSeenOrderAcrossTexts)
 {
     CComponentManager manager;

@@ -1,5 +1,7 @@
 #include "core/catalogue/component.h"
 
+#include "core/base/digest.h"
+
 #include "core/catalogue/componentholder.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/nuvfunctions.h"
@@ -104,4 +106,47 @@ TEST_F(ComponentDownloadTest, InstallFetchesAnUncachedArchiveOnlineAndExcludedOn
     m_Server.ClearLog();
     EXPECT_EQ(rc::NotIncluded, excluded->Download());
     EXPECT_EQ(0, m_Server.Count("RETR"));
+}
+
+// An archive is installed only when it matches the catalogue's digest: checked while it
+// downloads, or before it is unpacked when it was in the cache already. A mismatch removes it.
+TEST_F(ComponentDownloadTest, ArchivesThatDifferFromTheirDigestAreNeverInstalled)
+{
+    const struct {
+        const char* name;
+        bool cached;        // altered in the cache after download instead of served wrong
+        bool rightDigest;
+        int result;
+    } cases[] = {
+        {"A", false, true, rc::Success},
+        {"B", false, false, rc::ChecksumMismatch},
+        {"C", true, true, rc::ChecksumMismatch},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = c.name;
+        const std::string archive = "cache/Linux/" + name + "-1.0.0.zip";
+        CComponent* record = Add(name, true);
+        const std::string served = FileSha256(Path("served/software/r5/main/" + name + "-1.0.0.zip"));
+        record->SetSha256(c.rightDigest ? served : std::string(64, 'f'));
+        if (c.cached)
+            WriteFile(Path(archive), "PK altered on disk");
+        const std::string altered = FileSha256(Path(archive));
+        m_Server.ClearLog();
+        m_Output.m_Text.clear();
+
+        EXPECT_EQ(c.result, record->Install());
+        EXPECT_EQ(c.result == rc::Success, Exists(Path("root/" + name + ".txt")));
+        EXPECT_EQ(c.result == rc::Success, Exists(Path(archive)));
+        EXPECT_FALSE(Exists(Path(archive + ".part")));
+        EXPECT_EQ(c.cached ? 0 : 1, m_Server.Count("RETR"));
+        const std::string expected =
+            c.result == rc::Success
+                ? "\tChecksum verified (sha256 " + served.substr(0, 16) + "...)\n"
+                : c.cached ? "\t" + archive + " does not match its checksum: expected sha256 " +
+                                 served + ", received " + altered + "\n"
+                           : "\t" + name + "-1.0.0.zip does not match its checksum: expected "
+                             "sha256 " + std::string(64, 'f') + ", received " + served + "\n";
+        EXPECT_EQ(expected, m_Output.m_Text);
+    }
 }

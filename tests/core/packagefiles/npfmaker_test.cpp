@@ -2,6 +2,7 @@
 
 #include "core/catalogue/componentholder.h"
 #include "core/nuvfunctions.h"
+#include "core/base/digest.h"
 #include "core/base/resultcodes.h"
 #include "core/packagefiles/packagefixture.h"
 
@@ -64,8 +65,12 @@ TEST_F(NPFMakerTest, RoundTripCarriesPackageAndIncludedArchives)
               m_Output.m_Text);
     EXPECT_EQ((std::vector<std::string>{"Gamma", "Delta"}), download.asked);
     EXPECT_EQ((std::vector<std::string>{"cache/Linux/alpha_1.zip", "cache/Linux/delta_4.zip",
-                                        "packages/pkg/package.dat", "packages/pkg/packages.dat"}),
+                                        "packages/pkg/archives.sha256", "packages/pkg/package.dat",
+                                        "packages/pkg/packages.dat"}),
               Entries(Path("one/pkg.npf")));
+    EXPECT_EQ(FileSha256(Path("one/cache/Linux/alpha_1.zip")) + "  cache/Linux/alpha_1.zip\n" +
+                  FileSha256(Path("one/cache/Linux/delta_4.zip")) + "  cache/Linux/delta_4.zip\n",
+              ReadFile(Path("one/packages/pkg/archives.sha256")));
     // The excluded component stays in the state file, marked as such.
     EXPECT_NE(std::string::npos,
               ReadFile(Path("one/packages/pkg/packages.dat")).find("[Beta]\nversion=2.0.0"));
@@ -91,8 +96,8 @@ TEST_F(NPFMakerTest, AnAliasThatLooksLikeASwitchStillGivesItsFile)
     WriteFile("packages/-r/package.dat", "details");
     WriteFile("packages/-r/packages.dat", "state");
     EXPECT_EQ(rc::Success, CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF());
-    EXPECT_EQ((std::vector<std::string>{"cache/Linux/alpha_1.zip", "packages/-r/package.dat",
-                                        "packages/-r/packages.dat"}),
+    EXPECT_EQ((std::vector<std::string>{"cache/Linux/alpha_1.zip", "packages/-r/archives.sha256",
+                                        "packages/-r/package.dat", "packages/-r/packages.dat"}),
               Entries(Path("one/-r.npf")));
 }
 
@@ -155,6 +160,24 @@ TEST_F(NPFMakerTest, HostileArchivesAreRefusedWithNothingWritten)
     EXPECT_EQ(before, Tree(Path("two")));
     EXPECT_FALSE(Exists(Path("evil")));
     EXPECT_FALSE(Exists(outside));
+}
+
+TEST_F(NPFMakerTest, LoadRefusesAnArchiveThatDiffersFromItsDigestWithNothingWritten)
+{
+    MakePackage();
+    ASSERT_EQ(rc::Success, CNPFMaker(m_Manager, FakeDownloader().Function()).MakeNPF());
+    const std::string digest = FileSha256("cache/Linux/alpha_1.zip");
+    WriteFile("cache/Linux/alpha_1.zip", "changed after the export");
+    ASSERT_EQ(0, testsupport::RunProgram("zip", {"-q", "pkg.npf", "cache/Linux/alpha_1.zip"}, ".")
+                     .exitCode);
+    Enter("two");
+    m_Output.m_Text.clear();
+
+    EXPECT_EQ(rc::ChecksumMismatch, CNPFMaker::LoadNPF(Path("one/pkg.npf")));
+    EXPECT_EQ("\tcache/Linux/alpha_1.zip does not match its checksum: expected sha256 " + digest +
+                  ", received " + FileSha256(Path("one/cache/Linux/alpha_1.zip")) + "\n",
+              m_Output.m_Text);
+    EXPECT_EQ(std::set<std::string>{}, Tree(Path("two")));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/server/serverinterface.h"
 
+#include "core/base/digest.h"
+
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
 #include "core/base/trace.h"
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 
 #include <netinet/in.h>
@@ -351,6 +354,68 @@ TEST_F(ServerInterfaceTest, CallFromInsideAWaitIsRefused)
     EXPECT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
     EXPECT_EQ(ServerInterface::TRANSFER_FAILED, nested);
     EXPECT_EQ(s_Fixture->text, engine.GetFileTextData());
+}
+
+// A transfer cut off half-way keeps what arrived; the next one asks for the rest only. Where
+// the rest cannot be had (REST refused, a partial file longer than the file, a joined file
+// that fails its digest) the file is fetched whole; a digest that a whole file fails removes it.
+TEST_F(ServerInterfaceTest, ResumeContinuesAPartialFileOrFetchesItWhole)
+{
+    const std::string& archive = s_Fixture->archive;
+    const std::string digest = FileSha256(s_Fixture->root.path().toStdString() + "/served/software/comp.zip");
+    const std::string wrong(64, '0');
+    const struct Case {
+        const char* name;
+        bool refuseRest;
+        std::string part;   // left by an earlier transfer; "drop" cuts the first transfer instead
+        std::string sha256;
+        int result;
+        std::string rest;   // the REST command the server sees, empty for none
+        size_t sent;        // bytes of the last transfer
+    } cases[] = {
+        {"dropped, then resumed", false, "drop", digest, 0, "REST 500000", archive.size() - 500000},
+        {"REST refused", true, archive.substr(0, 1000), "", 0, "REST 1000", archive.size()},
+        {"part longer than the file", false, archive + "tail", "", 0, "", archive.size()},
+        {"joined file fails its digest", false, "XX" + archive.substr(2, 998), digest, 0,
+         "REST 1000", archive.size()},
+        {"whole file fails its digest", false, "", wrong, ServerInterface::DIGEST_MISMATCH, "",
+         archive.size()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string root = s_Fixture->root.path().toStdString() + "/served";
+        CFtpServer server;
+        CFtpServer::Options options;
+        options.refuseRest = c.refuseRest;
+        options.dropFile = "comp.zip";
+        options.dropAfter = c.part == "drop" ? 500000 : 0;
+        if (c.part != "drop")
+            options.dropFile.clear();
+        ASSERT_TRUE(server.Start(root, Path("ftp.log"), options));
+        m_Details.SetServer(server.Address());
+        ::unlink(Path("comp.zip").c_str());
+        ServerInterface engine(&m_Details);
+        if (c.part == "drop") {
+            EXPECT_EQ(ServerInterface::TRANSFER_FAILED,
+                      engine.GetFile("/software/comp.zip", Path(), false, c.sha256));
+            EXPECT_TRUE(archive.substr(0, 500000) == ReadFile(Path("comp.zip.part")));
+            server.ClearLog();
+        } else {
+            WriteFile(Path("comp.zip.part"), c.part);
+        }
+
+        EXPECT_EQ(c.result, engine.GetFile("/software/comp.zip", Path(), false, c.sha256))
+            << engine.GetFailureReason();
+        EXPECT_TRUE((c.result == 0 ? archive : std::string()) == ReadFile(Path("comp.zip")));
+        EXPECT_FALSE(Exists(Path("comp.zip.part")));
+        const std::vector<std::string> log = server.Commands();
+        EXPECT_EQ(c.rest.empty() ? 0 : 1, server.Count("REST"));
+        if (!c.rest.empty()) {
+            EXPECT_NE(log.end(), std::find(log.begin(), log.end(), c.rest));
+        }
+        EXPECT_EQ("SENT comp.zip " + std::to_string(c.sent), log.empty() ? "" : log.back());
+        EXPECT_EQ(c.sha256.empty() ? "" : digest, engine.GetReceivedDigest());
+    }
 }
 
 }  // namespace
