@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <dirent.h>
@@ -398,6 +399,16 @@ int DeleteFileTree(const std::string& given)
 int CopyTree(const std::string& source, const std::string& destination)
 {
     return CopyTreeBelow(source, destination, std::string());
+}
+
+bool MoveFileIntoPlace(const std::string& source, const std::string& destination)
+{
+    ProcessPendingEvents();
+    if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0)
+        return false;
+    (void)::utimensat(AT_FDCWD, destination.c_str(), nullptr, 0);   // best effort
+    Trace("%s => %s", source.c_str(), destination.c_str());
+    return true;
 }
 
 namespace {

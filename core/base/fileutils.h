@@ -47,6 +47,10 @@ int MakeDirPath(const std::string& path);
 /// itself (same device and inode) is left alone and counts as copied. 0; 54 "." or ".." or a
 /// failed write; 55 source unreadable; 56 destination not writable; 57 folder not creatable.
 int CopyTree(const std::string& source, const std::string& destination);
+/// Moves a file by renaming it, only where that never replaces anything: destination must not
+/// exist and must lie on source's file system. The file's times become the present, as a
+/// copy's would. False, with nothing changed, otherwise; the caller then copies.
+bool MoveFileIntoPlace(const std::string& source, const std::string& destination);
 /// Removes every empty folder at and below path, bottom-up, the start folder included; follows
 /// path itself when it is a link to a folder, but never a link below it. 0, or 66 when path
 /// is not a folder (or a link to one).

@@ -48,11 +48,25 @@ void SyncFolder(const std::string& path)
     ::close(fd);
 }
 
+/// True when path is a regular file that holds content already, with the permission bits
+/// asked for: rewriting it would change nothing but cost two syncs.
+bool AlreadyHolds(const std::string& path, const std::string& content, int mode)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size != off_t(content.size()) || (mode >= 0 && (st.st_mode & 07777) != mode_t(mode)))
+        return false;
+    std::string present;
+    return ReadFileBytes(path, &present) && present == content;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& content, int mode,
                          int* error)
 {
+    if (AlreadyHolds(path, content, mode))
+        return true;
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0) {

@@ -6,7 +6,8 @@
 /// The one writer of the tool's own files (state files, package details, connection details,
 /// options, templates, "InstallDir.nuv"). The content goes to a temporary file in the same
 /// folder, is flushed and synced, and is renamed over the target, so a crash or a full disk
-/// leaves either the old file or the new one, never a half-written one.
+/// leaves either the old file or the new one, never a half-written one. A regular file that
+/// holds content already (with the permission bits asked for) is left as it is.
 /// mode: the permission bits of the new file; -1 keeps those of the file it replaces
 /// (0644 for a new file). Returns false, with the old file untouched, on any failure; error
 /// (when given) receives the errno of the step that failed.

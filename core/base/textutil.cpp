@@ -1,6 +1,7 @@
 #include "core/base/textutil.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -10,11 +11,25 @@ std::string TrimSpaces(const std::string& text) { return TrimChars(text, " "); }
 
 std::string TrimChars(const std::string& text, const char* chars)
 {
-    const size_t first = text.find_first_not_of(chars);
-    if (first == std::string::npos)
-        return std::string();
-    const size_t last = text.find_last_not_of(chars);
-    return text.substr(first, last - first + 1);
+    return std::string(TrimChars(std::string_view(text), chars));
+}
+
+std::string_view TrimChars(std::string_view text, const char* chars)
+{
+    // A plain loop: the library's search measures chars and calls out for every byte tested.
+    auto trimmed = [chars](char c) {
+        for (const char* p = chars; *p; ++p)
+            if (*p == c)
+                return true;
+        return false;
+    };
+    size_t first = 0;
+    size_t end = text.size();
+    while (first < end && trimmed(text[first]))
+        ++first;
+    while (end > first && trimmed(text[end - 1]))
+        --end;
+    return text.substr(first, end - first);
 }
 
 std::string CollapseSpaces(const std::string& text)
@@ -51,28 +66,34 @@ std::string ToUpper(std::string text)
     return text;
 }
 
+std::string WithoutCarriageReturns(std::string_view text)
+{
+    std::string copy(text);
+    copy.erase(std::remove(copy.begin(), copy.end(), '\r'), copy.end());
+    return copy;
+}
+
 std::vector<std::string> SplitLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        std::string line(text, start, end - start);
-        if (line.find('\r') != std::string::npos)
-            line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
-        lines.push_back(std::move(line));
-        if (end == text.size())
-            return lines;
-        start = end + 1;
-    }
+    SplitLines(text, [&lines](std::string_view line) { lines.emplace_back(line); });
+    return lines;
 }
 
-bool IsPlainText(const std::string& bytes)
+bool IsPlainText(std::string_view bytes)
 {
-    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7f;
-    });
+    // One table look-up per byte: catalogues run to megabytes.
+    static const auto kControl = [] {
+        std::array<bool, 256> table{};
+        for (int byte = 0; byte < 0x20; ++byte)
+            table[size_t(byte)] = byte != '\t' && byte != '\n' && byte != '\r';
+        table[0x7f] = true;
+        return table;
+    }();
+    for (char c : bytes)
+        if (kControl[static_cast<unsigned char>(c)])
+            return false;
+    return true;
 }
 
 bool ReadFileBytes(const std::string& path, std::string* content)
@@ -103,33 +124,27 @@ bool ReadLines(const std::string& path, std::vector<std::string>* lines)
 std::vector<std::string> SplitFields(const std::string& text, char c)
 {
     std::vector<std::string> fields;
-    std::string current;
-    bool quoted = false;
-    for (char ch : text) {
-        if (ch == '\r')
-            continue;
-        if (ch == '"')
-            quoted = !quoted;
-        if (ch == c && !quoted) {
-            if (!current.empty())
-                fields.push_back(std::move(current));
-            current.clear();
-            continue;
-        }
-        current += ch;
-    }
-    if (!current.empty())
-        fields.push_back(std::move(current));
+    SplitFields(text, c, [&fields](std::string_view field) { fields.emplace_back(field); });
     return fields;
+}
+
+bool SplitKeyValue(std::string_view line, std::string_view* key, std::string_view* value)
+{
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return false;
+    *key = line.substr(0, eq);
+    *value = line.substr(eq + 1);
+    return true;
 }
 
 bool SplitKeyValue(const std::string& line, std::string* key, std::string* value)
 {
-    const size_t eq = line.find('=');
-    if (eq == std::string::npos)
+    std::string_view keyView, valueView;
+    if (!SplitKeyValue(std::string_view(line), &keyView, &valueView))
         return false;
-    *key = line.substr(0, eq);
-    *value = line.substr(eq + 1);
+    key->assign(keyView);
+    value->assign(valueView);
     return true;
 }
 
@@ -187,7 +202,7 @@ std::string Format(size_t bufferSize, const char* format, ...)
 
 std::string Stars(const std::string& secret) { return std::string(secret.size(), '*'); }
 
-long long ParseDecimal(const std::string& text)
+long long ParseDecimal(std::string_view text)
 {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))

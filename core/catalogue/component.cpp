@@ -20,8 +20,9 @@ int CComponent::SetText(std::string* field, const std::string& value, int emptyC
     return rc::Success;
 }
 
-int CComponent::SetBool(bool* field, const std::string& value)
+int CComponent::SetBool(bool* field, const std::string& text)
 {
+    const std::string_view value = text;   // compared by length first, without measuring
     if (value.empty())
         return rc::InvalidNeedsSetup;
     if (value == "yes" || value == "YES") {

@@ -44,12 +44,15 @@ void CComponentHolder::SortVersions()
 {
     if (m_Components.empty())
         return;
-    std::stable_sort(m_Components.begin(), m_Components.end(),
-                     [](const std::unique_ptr<CComponent>& a, const std::unique_ptr<CComponent>& b) {
-                         return a->GetVersion() < b->GetVersion();
-                     });
+    auto less = [](const std::unique_ptr<CComponent>& a, const std::unique_ptr<CComponent>& b) {
+        return a->GetVersion() < b->GetVersion();
+    };
+    // Catalogues list versions in order as a rule; a stable sort would leave them as they are.
+    if (!std::is_sorted(m_Components.begin(), m_Components.end(), less))
+        std::stable_sort(m_Components.begin(), m_Components.end(), less);
     m_MaxVersion = m_Components.back()->GetVersion();
-    Trace("Max version of %s: %s", m_Name.c_str(), m_MaxVersion.ToString().c_str());
+    if (IsDebugTraceOn())   // the version text is not worth making for nothing
+        Trace("Max version of %s: %s", m_Name.c_str(), m_MaxVersion.ToString().c_str());
 }
 
 void CComponentHolder::PrintListOfComponentVersions() const

@@ -1,5 +1,6 @@
 #include "core/catalogue/componentmanager.h"
 
+#include "core/catalogue/cache.h"
 #include "core/catalogue/distribution.h"
 #include "core/catalogue/pdfreader.h"
 #include "core/catalogue/statefiles.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <unordered_set>
 
 namespace {
@@ -125,11 +127,11 @@ int CComponentManager::CountDownloaded() const
 
 void CComponentManager::SortHolders()
 {
-    std::stable_sort(m_Holders.begin(), m_Holders.end(),
-                     [](const std::unique_ptr<CComponentHolder>& a,
-                        const std::unique_ptr<CComponentHolder>& b) {
-                         return a->GetName() < b->GetName();
-                     });
+    auto less = [](const std::unique_ptr<CComponentHolder>& a,
+                   const std::unique_ptr<CComponentHolder>& b) { return a->GetName() < b->GetName(); };
+    // Sorted already as a rule (a second pass, a catalogue in name order): then nothing moves.
+    if (!std::is_sorted(m_Holders.begin(), m_Holders.end(), less))
+        std::stable_sort(m_Holders.begin(), m_Holders.end(), less);
     for (const auto& holder : m_Holders)
         holder->SortVersions();
 }
@@ -355,16 +357,49 @@ void CComponentManager::ClearAllActions()
             record->StoreAction(CComponent::ActionNone);
 }
 
+namespace {
+
+// The names in each platform's cache folder, listed once for a pass over the whole catalogue:
+// most records of a large catalogue have nothing in the cache, and a failed open per record
+// costs a system call each. A listed name is still opened by IsInCache.
+class CCachedNames {
+public:
+    /// False only when record's archive surely is not in the cache.
+    bool MayHold(const CComponent& record)
+    {
+        const auto [it, added] = m_Folders.try_emplace(record.GetPlatform());
+        Folder& folder = it->second;
+        if (added) {
+            const std::string path = GetCacheFolder(record.GetPlatform());
+            // A folder that cannot be listed may still let a known name be opened.
+            folder.listed = !EntryExists(path) || ::access(path.c_str(), R_OK | X_OK) == 0;
+            for (std::string& name : ListEntries(path))
+                folder.names.insert(std::move(name));
+        }
+        return !folder.listed || folder.names.count(record.ArchiveName()) > 0;
+    }
+
+private:
+    struct Folder {
+        bool listed = false;
+        std::unordered_set<std::string> names;
+    };
+    std::unordered_map<int, Folder> m_Folders;
+};
+
+}  // namespace
+
 void CComponentManager::VerifyDownloaded()
 {
+    CCachedNames cached;
     for (const auto& holder : m_Holders) {
         CComponent* record = holder->FindByVersion(holder->GetDownloadedVersion());
         if (!record) {
-            if (CComponent* current = holder->GetCurrent())
+            if (CComponent* current = holder->GetCurrent(); current && cached.MayHold(*current))
                 (void)current->IsInCache(true);   // a hit records the version
             continue;
         }
-        if (!record->IsInCache(true))
+        if (!cached.MayHold(*record) || !record->IsInCache(true))
             holder->SetDownloadedVersion(CVersion("0.0.0.0"));
     }
 }
@@ -442,34 +477,44 @@ int CComponentManager::WriteInstalledState()
 void CComponentManager::ReadDownloadedState(const std::string& path)
 {
     std::string text;
-    if (path.empty() || !ReadFileBytes(path, &text))
-        return;
-    CStateFiles::ReadSections(text, CStateFiles::Downloaded,
-                              [this](const CStateSection& section) { CloseDownloadedSection(section); });
+    if (!path.empty() && ReadFileBytes(path, &text))
+        MergeDownloadedState(text);
 }
 
 void CComponentManager::ReadInstalledState(const std::string& path)
 {
     std::string text;
-    if (path.empty() || !ReadFileBytes(path, &text))
-        return;
+    if (!path.empty() && ReadFileBytes(path, &text))
+        MergeInstalledState(text);
+}
+
+void CComponentManager::MergeDownloadedState(const std::string& text)
+{
+    CStateFiles::ReadSections(text, CStateFiles::Downloaded,
+                              [this](const CStateSection& section) { CloseDownloadedSection(section); });
+}
+
+void CComponentManager::MergeInstalledState(const std::string& text)
+{
     CStateFiles::ReadSections(text, CStateFiles::Installed,
                               [this](const CStateSection& section) { CloseInstalledSection(section); });
 }
 
 namespace {
 
-/// 0 when the state file at path is missing or sound; otherwise tells the user what is wrong
-/// with it and gives 122. Read as empty, a damaged file would make every command act as if
-/// nothing were downloaded or installed.
-int CheckStateFile(const std::string& path)
+/// The text of the state file at path, empty when the file is missing. 0 when it is missing
+/// or sound; otherwise tells the user what is wrong with it and gives 122 (and no text). Read
+/// as empty, a damaged file would make every command act as if nothing were downloaded or
+/// installed.
+int ReadStateText(const std::string& path, std::string* text)
 {
-    std::string text;
-    if (path.empty() || !ReadFileBytes(path, &text))
+    text->clear();
+    if (path.empty() || !ReadFileBytes(path, text))
         return rc::Success;
-    const std::string damage = CStateFiles::Damage(text);
+    const std::string damage = CStateFiles::Damage(*text);
     if (damage.empty())
         return rc::Success;
+    text->clear();
     Trace("Damaged state file %s: %s", path.c_str(), damage.c_str());
     NUVDisplay("The file %s is damaged: %s\n", path.c_str(), damage.c_str());
     return rc::FileDamaged;
@@ -479,18 +524,18 @@ int CheckStateFile(const std::string& path)
 
 int CComponentManager::ReadStateFiles()
 {
+    // Each file is read once: the damage check and the merge share its text.
+    std::string text;
     const std::string downloaded = DownloadedStatePath(std::string());
-    const int downloadedCheck = CheckStateFile(downloaded);
-    if (downloadedCheck == rc::Success)
-        ReadDownloadedState(downloaded);
+    const int downloadedCheck = ReadStateText(downloaded, &text);
+    MergeDownloadedState(text);
     const std::string root = CStateFiles::GetInstallationDir();
     const std::string alias = m_pDistribution ? m_pDistribution->GetAlias() : std::string();
     if (root.empty() || alias.empty())
         return downloadedCheck;   // nothing is installed, or no package is open
     const std::string installed = CStateFiles::InstalledStatePath(root, alias);
-    const int installedCheck = CheckStateFile(installed);
-    if (installedCheck == rc::Success)
-        ReadInstalledState(installed);
+    const int installedCheck = ReadStateText(installed, &text);
+    MergeInstalledState(text);
     return downloadedCheck != rc::Success ? downloadedCheck : installedCheck;
 }
 

@@ -146,6 +146,8 @@ public:
 private:
     int DistributionPlatform() const;
     std::string DistributionPackageType() const;
+    void MergeDownloadedState(const std::string& text);
+    void MergeInstalledState(const std::string& text);
     void CloseDownloadedSection(const CStateSection& section);
     void CloseInstalledSection(const CStateSection& section);
     void ClearVisited();

@@ -10,11 +10,13 @@
 
 namespace {
 
-std::string SectionName(const std::string& line)
+std::string_view SectionName(std::string_view line)
 {
     const size_t end = line.find(']', 1);
-    return line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    return line.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1);
 }
+
+int Length(std::string_view text) { return int(text.size()); }
 
 }  // namespace
 
@@ -29,16 +31,17 @@ int CPDFReader::Read(CComponentManager* manager, const std::string& text,
     }
     const int platform = manager->GetDistribution() ? manager->GetDistribution()->GetPlatform() : 0;
     std::optional<CComponent> pending;
-    for (const std::string& raw : SplitLines(text)) {
-        const std::string line = TrimSpaces(raw);
+    std::string name, value;   // reused: the setters take whole strings
+    SplitLines(text, [&](std::string_view raw) {
+        const std::string_view line = TrimChars(raw, " ");
         if (line.empty())
-            continue;
+            return;
         if (line[0] == '[') {
             if (pending)
                 manager->FileRecord(std::move(*pending));
             pending.emplace(manager->GetDistribution());
             pending->SetPlatform(platform);
-            const std::string name = SectionName(line);
+            name.assign(SectionName(line));
             Trace("\tCreating Cmpnt %s,", name.c_str());
             // Setters refuse empty texts, which leaves the defaults as the catalogue wants.
             (void)pending->SetName(name);
@@ -46,17 +49,20 @@ int CPDFReader::Read(CComponentManager* manager, const std::string& text,
             (void)pending->SetExtention(extention);
             Trace("\t\tServer Path: %s", serverPath.c_str());
             Trace("\t\tExtention:   %s", extention.c_str());
-            continue;
+            return;
         }
-        std::string key, value;
-        if (!SplitKeyValue(line, &key, &value)) {
-            Trace("\t\tExpected \"=\" in line: %s", line.c_str());
-            continue;
+        std::string_view key, valueView;
+        if (!SplitKeyValue(line, &key, &valueView)) {
+            Trace("\t\tExpected \"=\" in line: %.*s", Length(line), line.data());
+            return;
         }
-        Trace("\t\tKey = %s, Value = %s", key.c_str(), value.c_str());
-        if (pending)
-            ApplyKey(&*pending, key, value);
-    }
+        Trace("\t\tKey = %.*s, Value = %.*s", Length(key), key.data(), Length(valueView),
+              valueView.data());
+        if (!pending)
+            return;
+        value.assign(valueView);
+        ApplyKey(&*pending, key, value);
+    });
     if (pending)
         manager->FileRecord(std::move(*pending));
     else
@@ -64,7 +70,7 @@ int CPDFReader::Read(CComponentManager* manager, const std::string& text,
     return rc::Success;
 }
 
-void CPDFReader::ApplyKey(CComponent* record, const std::string& key, const std::string& value)
+void CPDFReader::ApplyKey(CComponent* record, std::string_view key, const std::string& value)
 {
     // A refused value is not reported: the field keeps its default and reading goes on.
     if (key == "package")
@@ -88,5 +94,5 @@ void CPDFReader::ApplyKey(CComponent* record, const std::string& key, const std:
     else if (key == "sha256")
         (void)record->SetSha256(value);
     else
-        Trace("%s - unknown Key", key.c_str());
+        Trace("%.*s - unknown Key", Length(key), key.data());
 }

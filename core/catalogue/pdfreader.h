@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 class CComponent;
 class CComponentManager;
@@ -17,5 +18,5 @@ public:
                     const std::string& serverPath, const std::string& extention);
 
 private:
-    static void ApplyKey(CComponent* record, const std::string& key, const std::string& value);
+    static void ApplyKey(CComponent* record, std::string_view key, const std::string& value);
 };

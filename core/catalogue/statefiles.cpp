@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kInstallDirLineLimit = 1023;
 
 // Where a key's value goes; null for keys the file kind does not know.
-std::string* FieldOf(CStateSection* s, const std::string& key, CStateFiles::Kind kind)
+std::string* FieldOf(CStateSection* s, std::string_view key, CStateFiles::Kind kind)
 {
     const bool downloaded = kind == CStateFiles::Downloaded;
     if (key == "version") return &s->version;
@@ -30,13 +30,20 @@ std::string* FieldOf(CStateSection* s, const std::string& key, CStateFiles::Kind
     return nullptr;
 }
 
-CStateSection FreshSection(const std::string& name, const std::string& carriedVersion)
+// Starts the next section in place, so its texts reuse the storage of the one before; the
+// version is carried over.
+void StartSection(CStateSection* section, std::string_view name)
 {
-    CStateSection section;
-    section.name = name;
-    section.version = carriedVersion;
-    section.counter = "0.0.0.0";
-    return section;
+    section->name.assign(name);
+    section->group.clear();
+    section->description.clear();
+    section->package.clear();
+    section->needSetup.clear();
+    section->needStartService.clear();
+    section->counter.assign("0.0.0.0");
+    section->included.assign("yes");
+    section->depends.clear();
+    section->capped.clear();
 }
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
@@ -49,44 +56,51 @@ std::string CStateFiles::Damage(const std::string& text)
         return "it is empty";
     if (!IsPlainText(text))
         return "it holds bytes that are not text";
+    bool section = false;
     bool content = false;
-    for (std::string line : SplitLines(text)) {
-        line.erase(std::min(line.find('#'), line.size()));
-        if (!line.empty() && line[0] == '[')
-            return std::string();
-        content = content || line.find_first_not_of(" \t\r") != std::string::npos;
-    }
-    return content ? "it has no component section" : std::string();
+    SplitLines(text, [&](std::string_view line) {
+        if (section)
+            return;
+        line = line.substr(0, line.find('#'));
+        section = !line.empty() && line[0] == '[';
+        content = content || line.find_first_not_of(" \t\r") != std::string_view::npos;
+    });
+    return section || !content ? std::string() : "it has no component section";
 }
 
 void CStateFiles::ReadSections(const std::string& text, Kind kind,
                                const std::function<void(const CStateSection&)>& close)
 {
-    CStateSection section = FreshSection(std::string(), std::string());
-    for (std::string line : SplitLines(text)) {
-        const size_t hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
+    CStateSection section;
+    StartSection(&section, std::string_view());
+    std::string key;   // reused: the downloaded-state file's keys are lower-cased
+    SplitLines(text, [&](std::string_view line) {
+        line = line.substr(0, line.find('#'));
         if (line.empty())
-            continue;
+            return;
         if (line[0] == '[') {
             if (!section.name.empty())
                 close(section);
             const size_t end = line.find(']', 1);
-            const std::string name = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-            section = FreshSection(name, section.version);
-            continue;
+            const size_t length = end == std::string_view::npos ? end : end - 1;
+            StartSection(&section, line.substr(1, length));
+            return;
         }
-        std::string key, value;
-        if (!SplitKeyValue(line, &key, &value))
-            continue;
-        if (kind == Downloaded)
-            key = ToLower(key);
-        std::string* field = FieldOf(&section, key, kind);
+        std::string_view keyView, value;
+        if (!SplitKeyValue(line, &keyView, &value))
+            return;
+        if (kind == Downloaded) {
+            key.assign(keyView);
+            key = ToLower(std::move(key));
+            keyView = key;
+        }
+        std::string* field = FieldOf(&section, keyView, kind);
         if (!field)
-            continue;
-        *field = field == &section.included ? ToLower(value) : value;
-    }
+            return;
+        field->assign(value);
+        if (field == &section.included)
+            *field = ToLower(std::move(*field));
+    });
     if (!section.name.empty())
         close(section);
 }

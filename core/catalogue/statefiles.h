@@ -32,7 +32,8 @@ public:
     /// package.
     static const char kInstallDirFile[];
 
-    /// Splits a state file's text into sections and hands each to close, in file order.
+    /// Splits a state file's text into sections and hands each to close, in file order. The
+    /// section handed over is reused for the next one: close copies what it keeps.
     /// Comments from "#" on and empty lines are dropped; lines are not trimmed. A section
     /// without a "version" line keeps the version of the one before; a section with an empty
     /// name is dropped. The downloaded-state file's keys are lower-cased first; the

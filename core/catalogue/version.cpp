@@ -2,15 +2,47 @@
 
 #include "core/base/textutil.h"
 
-#include <vector>
+#include <algorithm>
+
 
 namespace {
 
-uint32_t Value(const std::string& text) { return uint32_t(ParseDecimal(text)); }
+uint32_t Value(std::string_view text) { return uint32_t(ParseDecimal(text)); }
 
-bool HasSuffixLetter(const std::string& piece)
+/// The last number of a version with its suffix letter's kind and the number after it.
+struct LastPart {
+    uint32_t number = 0;
+    int32_t kind = CVersion::KindRelease;
+    uint32_t suffixNumber = 0;
+};
+
+size_t FindEitherCase(std::string_view piece, char lower)
 {
-    return ToLower(piece).find_first_of("absp") != std::string::npos;
+    const char upper = char(lower - 'a' + 'A');
+    for (size_t i = 0; i < piece.size(); ++i)
+        if (piece[i] == lower || piece[i] == upper)
+            return i;
+    return std::string_view::npos;
+}
+
+// The letters are searched in the order a, b, s, p, not by position: in "3b4a" the "a" wins.
+LastPart ParseLast(std::string_view piece)
+{
+    const bool lettered = std::any_of(piece.begin(), piece.end(), [](char c) {
+        const char lower = char(c | 0x20);   // maps exactly A, B, S, P onto a, b, s, p
+        return lower == 'a' || lower == 'b' || lower == 's' || lower == 'p';
+    });
+    if (!lettered)
+        return LastPart{Value(piece), CVersion::KindRelease, 0};
+    static const struct { char letter; int32_t kind; } kLetters[] = {
+        {'a', CVersion::KindA}, {'b', CVersion::KindB}, {'s', CVersion::KindS},
+        {'p', CVersion::KindP}};
+    for (const auto& entry : kLetters) {
+        const size_t pos = FindEitherCase(piece, entry.letter);
+        if (pos != std::string_view::npos)
+            return LastPart{Value(piece.substr(0, pos)), entry.kind, Value(piece.substr(pos + 1))};
+    }
+    return LastPart{Value(piece), CVersion::KindRelease, 0};
 }
 
 }  // namespace
@@ -22,44 +54,34 @@ CVersion::CVersion(uint32_t major, uint32_t minor, uint32_t third, uint32_t four
 {
 }
 
-CVersion::CVersion(const std::string& text) : m_Kind(KindNotSet)
+CVersion::CVersion(std::string_view text) : m_Kind(KindNotSet)
 {
-    if (text.find('.') == std::string::npos)
+    if (text.find('.') == std::string_view::npos)
         return;
-    const std::vector<std::string> parts = SplitFields(text, '.');
-    m_PartCount = int32_t(parts.size());
-    if (parts.size() != 3 && parts.size() != 4)
+    // Pieces are read as they come: the first three as plain numbers, the third and fourth
+    // also as a possible last piece, since only the count says which one ends the version.
+    uint32_t numbers[3] = {};
+    LastPart lasts[2];
+    size_t count = 0;
+    SplitFields(text, '.', [&](std::string_view piece) {
+        if (count < 3)
+            numbers[count] = Value(piece);
+        if (count == 2 || count == 3)
+            lasts[count - 2] = ParseLast(piece);
+        ++count;
+    });
+    m_PartCount = int32_t(count);
+    if (count != 3 && count != 4)
         return;
-    m_Major = Value(parts[0]);
-    m_Minor = Value(parts[1]);
-    const std::string& last = parts.back();
-    if (parts.size() == 4)
-        m_Third = Value(parts[2]);
-    uint32_t* target = parts.size() == 3 ? &m_Third : &m_Fourth;
-    if (HasSuffixLetter(last)) {
-        ApplySuffix(last, target);
-    } else {
-        *target = Value(last);
-        m_Kind = KindRelease;
-        m_SuffixNumber = 0;
-    }
-}
-
-// The letters are searched in the order a, b, s, p, not by position: in "3b4a" the "a" wins.
-void CVersion::ApplySuffix(const std::string& piece, uint32_t* target)
-{
-    static const struct { char letter; int32_t kind; } kLetters[] = {
-        {'a', KindA}, {'b', KindB}, {'s', KindS}, {'p', KindP}};
-    const std::string lower = ToLower(piece);
-    for (const auto& entry : kLetters) {
-        const size_t pos = lower.find(entry.letter);
-        if (pos == std::string::npos)
-            continue;
-        *target = Value(piece.substr(0, pos));
-        m_Kind = entry.kind;
-        m_SuffixNumber = Value(piece.substr(pos + 1));
-        return;
-    }
+    m_Major = numbers[0];
+    m_Minor = numbers[1];
+    if (count == 4)
+        m_Third = numbers[2];
+    const LastPart& last = lasts[count - 3];
+    uint32_t* target = count == 3 ? &m_Third : &m_Fourth;
+    *target = last.number;
+    m_Kind = last.kind;
+    m_SuffixNumber = last.suffixNumber;
 }
 
 bool CVersion::operator==(const CVersion& other) const

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 /// A component version such as 6.4.0 or 2.0.1b3. Suffix letters order a < b < s < (none) < p.
 /// Versions with different part counts are never equal and never ordered against each other
@@ -12,7 +13,7 @@ public:
 
     /// The none version: all numbers 0, kind release, part count 0; formats as "0.0.0".
     CVersion() = default;
-    explicit CVersion(const std::string& text);
+    explicit CVersion(std::string_view text);
     CVersion(uint32_t major, uint32_t minor, uint32_t third, uint32_t fourth,
              uint32_t suffixNumber, int32_t kind);
 
@@ -36,8 +37,6 @@ public:
     int32_t PartCount() const { return m_PartCount; }
 
 private:
-    void ApplySuffix(const std::string& piece, uint32_t* target);
-
     uint32_t m_Major = 0;
     uint32_t m_Minor = 0;
     uint32_t m_Third = 0;

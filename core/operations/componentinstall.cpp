@@ -89,6 +89,15 @@ int RemovePreviousVersion(CComponent* component)
     return result;
 }
 
+/// The install script of the unpacked archive, looked for as the script runner does.
+bool HasInstallScript(const CComponent& component)
+{
+    const std::string script =
+        JoinPath(component.ArchiveInstallerFolder(), component.GetName() + "_install.scr");
+    return !FindPathIgnoringCase(script).empty() ||
+           !FindPathIgnoringCase(JoinPath(WorkingDirectory(), script)).empty();
+}
+
 /// The steps between extraction and clean-up; 0 when the new version is in place.
 int InstallExtracted(CComponent* component)
 {
@@ -101,6 +110,10 @@ int InstallExtracted(CComponent* component)
 
     CFileSync sync(component->ExtractionFolder());
     sync.SetInstallListPath(JoinPath(component->ArchiveInstallerFolder(), kFileList));
+    // The unpacked archive goes once the component is in place; until then only its installer
+    // folder and the install script (which is told where the archive lies) read it.
+    if (!HasInstallScript(*component))
+        sync.AllowMoving(component->ArchiveInstallerFolder());
     const int copied = sync.SyncFiles(component->InstallationFolder(), CFileSync::kInstall);
     if (copied != rc::Success) {
         component->SetLastError(sync.ErrorText());

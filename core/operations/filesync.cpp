@@ -202,14 +202,58 @@ std::string CFileSync::SourceOf(const Entry& entry) const
     return JoinPath(folder, entry.path);
 }
 
+void CFileSync::AllowMoving(const std::string& keep)
+{
+    m_MayMove = true;
+    m_Keep = keep;
+}
+
+bool CFileSync::MayMove(const std::string& source, const struct stat& st)
+{
+    // A second name of the file (a hard link) would see it go; another entry would miss it.
+    if (!m_MayMove || !S_ISREG(st.st_mode) || st.st_nlink != 1 || m_SourceUses[source] != 1)
+        return false;
+    if (!m_Keep.empty() && (source == m_Keep || source.compare(0, m_Keep.size() + 1, m_Keep + "/") == 0))
+        return false;
+    return ReachedThroughFolders(source);
+}
+
+// A link inside the unpacked archive may lead anywhere, even out of it: a file reached through
+// one is copied, never taken away from where the link points.
+bool CFileSync::ReachedThroughFolders(const std::string& source)
+{
+    if (source.compare(0, m_ExtractionFolder.size() + 1, m_ExtractionFolder + "/") != 0)
+        return false;
+    std::string folder = m_ExtractionFolder;
+    const std::string inside = DirName(source.substr(m_ExtractionFolder.size() + 1));
+    for (const std::string& part : SplitFields(inside, '/')) {
+        folder = JoinPath(folder, part);
+        const auto known = m_RealFolders.find(folder);
+        struct stat st;
+        const bool real = known != m_RealFolders.end()
+                              ? known->second
+                              : StatEntry(folder, &st) && S_ISDIR(st.st_mode);
+        m_RealFolders.emplace(folder, real);
+        if (!real)
+            return false;
+    }
+    return true;
+}
+
 int CFileSync::InstallEntries(const std::string& installationFolder)
 {
     Trace("Number of files to install: %d", int(m_InstallEntries.size()));
     m_Placed.clear();
     m_ComponentLinks.clear();
-    for (const Entry& entry : m_InstallEntries)
-        if (IsLink(SourceOf(entry)))
+    m_SourceUses.clear();
+    m_RealFolders.clear();
+    for (const Entry& entry : m_InstallEntries) {
+        const std::string source = SourceOf(entry);
+        if (IsLink(source))
             m_ComponentLinks.insert(entry.path);
+        if (m_MayMove)
+            ++m_SourceUses[source];
+    }
     for (const Entry& entry : m_InstallEntries) {
         const int result = InstallEntry(installationFolder, entry);
         if (result != rc::Success) {
@@ -269,6 +313,12 @@ int CFileSync::InstallEntry(const std::string& installationFolder, const Entry& 
     // folder, the copy would write wherever it points.
     if (IsLink(destination))
         (void)RemoveFile(destination);   // the copy reports a link that stays
+    if (MayMove(source, st) && MoveFileIntoPlace(source, destination)) {
+        m_ErrorText.clear();
+        AddOwnerReadWrite(destination);
+        m_Placed.push_back(entry.path);
+        return rc::Success;
+    }
     int copied = CopyTree(source, destination);
     if (copied == rc::DirectoryAlreadyExists)
         copied = rc::Success;

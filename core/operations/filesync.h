@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -42,6 +45,13 @@ public:
     /// stops the walk; what was copied or removed before it stays. ErrorText() says why.
     int SyncFiles(const std::string& installationFolder, int operation);
 
+    /// Lets kInstall move a file out of the extraction folder rather than copy it, for an
+    /// unpacked archive nothing reads after the sync. Only a plain file of one name that no
+    /// other entry reads, reached through real folders of the archive and not below keep (a
+    /// path as the extraction folder's is given), is moved, and only onto a free name on the
+    /// same file system; everything else is copied.
+    void AllowMoving(const std::string& keep);
+
     /// The reason of the last failure, for the user; empty when there is none to give.
     const std::string& ErrorText() const { return m_ErrorText; }
 
@@ -71,6 +81,10 @@ private:
     int UninstallEntries(const std::string& installationFolder);
     /// The archive source of an install entry.
     std::string SourceOf(const Entry& entry) const;
+    /// True when source (st: its lstat) may be moved rather than copied.
+    bool MayMove(const std::string& source, const struct stat& st);
+    /// True when every folder between the extraction folder and source is a real folder.
+    bool ReachedThroughFolders(const std::string& source);
 
     std::string m_ExtractionFolder;
     std::string m_InstallListPath;
@@ -82,4 +96,8 @@ private:
     std::vector<Entry> m_UninstallEntries;
     std::vector<std::string> m_Placed;   // files and links the last install put in place
     std::unordered_set<std::string> m_ComponentLinks;   // entries the archive holds as links
+    bool m_MayMove = false;
+    std::string m_Keep;   // what is never moved
+    std::unordered_map<std::string, int> m_SourceUses;   // archive source -> entries reading it
+    std::unordered_map<std::string, bool> m_RealFolders;   // folders of the archive checked
 };

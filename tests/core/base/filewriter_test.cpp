@@ -64,6 +64,22 @@ TEST_F(FileWriterTest, ChoosesThePermissionBits)
     EXPECT_EQ(mode_t(0600), ModeOf(Path("tool.sh")));
 }
 
+// Re-saving what a file holds already would cost two syncs and change nothing.
+TEST_F(FileWriterTest, LeavesAFileThatHoldsTheContentAlone)
+{
+    const auto inode = [this] {
+        struct stat st;
+        return ::stat(Path("same.dat").c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    ASSERT_TRUE(WriteFileAtomically("same.dat", "content"));
+    const ino_t first = inode();
+    ASSERT_TRUE(WriteFileAtomically("same.dat", "content"));
+    EXPECT_EQ(first, inode());
+    ASSERT_TRUE(WriteFileAtomically("same.dat", "content", 0600));   // other bits: replaced
+    EXPECT_NE(first, inode());
+    EXPECT_EQ(mode_t(0600), ModeOf(Path("same.dat")));
+}
+
 TEST_F(FileWriterTest, FailuresLeaveTheOldStateAndNoTemporaryFile)
 {
     EXPECT_FALSE(WriteFileAtomically("missing/file.txt", "x"));

@@ -288,4 +288,39 @@ TEST_F(FileSyncTest, CopiedFilesTakeTheSourceModeOverAnOlderFileAndTheUmask)
     EXPECT_EQ(0644u, ModeOf(Path("root/tool")));
 }
 
+// Moving instead of copying must look the same from the root, and must never take a file
+// away from a place another entry, the installer folder or a link's target still needs.
+TEST_F(FileSyncTest, MovingTakesOnlyFilesNothingElseReads)
+{
+    const char* kept[] = {"files/linked/via.txt", "files/taken.txt", "files/hard.txt",
+                          "installer/comp/own.txt", "files/twice.txt"};
+    WriteFile(Path("cache/Linux/comp/files/moved.txt"), "moved");
+    WriteFile(Path("cache/Linux/comp/other/via.txt"), "files/linked/via.txt");
+    ASSERT_EQ(0, ::symlink("../other", Path("cache/Linux/comp/files/linked").c_str()));
+    for (const char* name : {"files/taken.txt", "files/hard.txt", "installer/comp/own.txt",
+                             "files/twice.txt"})
+        WriteFile(Path(std::string("cache/Linux/comp/") + name), name);
+    ASSERT_EQ(0, ::link(Path("cache/Linux/comp/files/hard.txt").c_str(),
+                        Path("cache/Linux/comp/hard-too").c_str()));
+    WriteFile(Path("root/taken.txt"), "old");
+    ASSERT_EQ(0, ::chmod(Path("cache/Linux/comp/files/moved.txt").c_str(), 0444));
+
+    CFileSync sync(kExtraction);
+    sync.AllowMoving("cache/Linux/comp/installer/comp");
+    EXPECT_EQ(rc::Success, Install("F=files\nfiles/moved.txt\nfiles/linked/via.txt\n"
+                                   "files/taken.txt\nfiles/hard.txt\nfiles/twice.txt\n"
+                                   "G=\ninstaller/comp/own.txt\nfiles/twice.txt\n", &sync));
+
+    EXPECT_EQ("moved", ReadFile(Path("root/moved.txt")));
+    EXPECT_EQ(0644u, ModeOf(Path("root/moved.txt")));
+    EXPECT_FALSE(HasEntry(Path("cache/Linux/comp/files/moved.txt")));
+    EXPECT_EQ("files/taken.txt", ReadFile(Path("root/taken.txt")));
+    for (const char* name : kept) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(name, ReadFile(Path(std::string("cache/Linux/comp/") + name)));
+    }
+    EXPECT_EQ("files/linked/via.txt", ReadFile(Path("root/linked/via.txt")));
+    EXPECT_EQ("files/twice.txt", ReadFile(Path("root/files/twice.txt")));
+}
+
 }  // namespace
