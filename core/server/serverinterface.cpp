@@ -1014,7 +1014,15 @@ int ServerInterface::TestConnection()
         m_CanConnect = result == NO_FTP_ERROR;
     }
     NetTrace("!!! m_CanConnect = %s : Error = %d !!!", m_CanConnect ? "true" : "false", result);
-    CloseConnections(m_CanConnect);
+    if (m_CanConnect && !Details().UsesProxy()) {
+        // The session just logged in stays in the FTP client's connection cache for the
+        // transfers that follow: a second log-in costs the server a new session, about as
+        // long as fetching a whole catalogue over the first one.
+        EndTransfer();
+        m_LastError = NO_FTP_ERROR;
+    } else {
+        CloseConnections(m_CanConnect);
+    }
     return result;
 }
 

@@ -278,13 +278,17 @@ TEST_F(ServerInterfaceTest, NetworkTraceKeepsThePasswordOutOfCurlsAccount)
     EXPECT_EQ(log.find(password), log.rfind(password));
 }
 
-TEST_F(ServerInterfaceTest, ConnectionTestLogsInAndCloses)
+// The test's session is the one the transfers after it use; a failed test keeps nothing.
+TEST_F(ServerInterfaceTest, ConnectionTestLogsInForTheTransfersAfterIt)
 {
     ServerInterface engine(&m_Details);
     EXPECT_EQ(0, engine.TestConnection());
     EXPECT_TRUE(engine.IsConnected());
     EXPECT_EQ(1, Server().Count("USER"));
     EXPECT_EQ(0, Server().Count("RETR"));
+    ASSERT_EQ(0, engine.GetFile("/software/distributions.txt", Path(), true));
+    EXPECT_EQ(1, Server().Count("USER"));
+    engine.CloseConnections();
     EXPECT_EQ(1, Server().Count("QUIT"));
 
     m_Details.SetPassword("wrong");
