@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -82,7 +84,7 @@ std::vector<std::string> SplitLines(const std::string& text)
 
 bool IsPlainText(std::string_view bytes)
 {
-    // One table look-up per byte: catalogues run to megabytes.
+    // Catalogues and state files run to megabytes and every one is checked before it is read.
     static const auto kControl = [] {
         std::array<bool, 256> table{};
         for (int byte = 0; byte < 0x20; ++byte)
@@ -90,8 +92,27 @@ bool IsPlainText(std::string_view bytes)
         table[0x7f] = true;
         return table;
     }();
-    for (char c : bytes)
-        if (kControl[static_cast<unsigned char>(c)])
+    size_t at = 0;
+#if defined(__GNUC__)
+    // Sixteen bytes per step, tested side by side; the table takes the rest.
+    using Block = unsigned char __attribute__((vector_size(16)));
+    constexpr size_t kStep = 4 * sizeof(Block);
+    for (; bytes.size() - at >= kStep; at += kStep) {
+        Block found = {};
+        for (size_t part = 0; part < kStep; part += sizeof(Block)) {
+            Block b;
+            std::memcpy(&b, bytes.data() + at + part, sizeof b);
+            const auto control = (b < 0x20) & (b != '\t') & (b != '\n') & (b != '\r');
+            found |= Block(control | (b == 0x7f));
+        }
+        std::uint64_t halves[2];
+        std::memcpy(halves, &found, sizeof halves);
+        if ((halves[0] | halves[1]) != 0)
+            return false;
+    }
+#endif
+    for (; at < bytes.size(); ++at)
+        if (kControl[static_cast<unsigned char>(bytes[at])])
             return false;
     return true;
 }

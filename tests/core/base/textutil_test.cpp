@@ -74,6 +74,22 @@ TEST(TextUtil, FormatCutsToTheBuffer)
     EXPECT_EQ(std::string(1023, 'x'), Format(1024, "%s", std::string(2000, 'x').c_str()));
 }
 
+// Every byte value at every place of a text long enough for the block-wise test and its tail.
+TEST(TextUtil, PlainTextRefusesControlBytesAnywhere)
+{
+    const std::string text(150, 'a');
+    EXPECT_TRUE(IsPlainText(text));
+    for (int byte = 0; byte < 256; ++byte) {
+        const bool allowed =
+            byte == '\t' || byte == '\n' || byte == '\r' || (byte >= 0x20 && byte != 0x7f);
+        for (size_t at = 0; at < text.size(); ++at) {
+            std::string changed = text;
+            changed[at] = char(byte);
+            ASSERT_EQ(allowed, IsPlainText(changed)) << "byte " << byte << " at " << at;
+        }
+    }
+}
+
 TEST(ResultText, TableEntriesAndGaps)
 {
     EXPECT_EQ("Success", CNUVResult::Text(0));
