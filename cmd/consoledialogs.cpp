@@ -437,12 +437,20 @@ void CNUVProgram::ListUpdates()
         std::fflush(stdout);
         return;
     }
+    // One block per component, put together here: a formatted print per component cost more
+    // than reading its records.
+    std::string block;
     for (const CComponent* record : updates) {
         const CComponentHolder* holder = record->GetHolder();
-        std::printf("%s\n\tinstalled %s\n\tdownloaded %s\n\ton server %s\n\n",
-                    record->GetName().c_str(), holder->GetInstalledVersion().ToString().c_str(),
-                    holder->GetDownloadedVersion().ToString().c_str(),
-                    record->GetVersion().ToString().c_str());
+        block.assign(record->GetName().c_str());   // as printed: up to a zero byte
+        block += "\n\tinstalled ";
+        block += holder->GetInstalledVersion().ToString();
+        block += "\n\tdownloaded ";
+        block += holder->GetDownloadedVersion().ToString();
+        block += "\n\ton server ";
+        block += record->GetVersion().ToString();
+        block += "\n\n";
+        std::fwrite(block.data(), 1, block.size(), stdout);
     }
     std::fflush(stdout);
 }

@@ -226,7 +226,9 @@ std::string Stars(const std::string& secret) { return std::string(secret.size(),
 long long ParseDecimal(std::string_view text)
 {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+    // Most fields start with their first digit; only the others need the locale's blanks.
+    const bool digitFirst = !text.empty() && text[0] >= '0' && text[0] <= '9';
+    while (!digitFirst && i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))

@@ -3,6 +3,7 @@
 #include "core/base/textutil.h"
 
 #include <algorithm>
+#include <charconv>
 
 
 namespace {
@@ -120,12 +121,26 @@ std::string CVersion::ToString() const
         return "0.0.0";
     if ((m_PartCount != 3 && m_PartCount != 4) || m_Kind < KindA || m_Kind > KindP)
         return "0.0.0";
-    std::string text = std::to_string(m_Major) + "." + std::to_string(m_Minor) + "." +
-                       std::to_string(m_Third);
-    if (m_PartCount == 4)
-        text += "." + std::to_string(m_Fourth);
+    // Digits straight into the text instead of a string per piece: a list prints three
+    // versions per component.
+    std::string text;
+    auto number = [&text](uint32_t value) {
+        char digits[10];
+        text.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    };
+    number(m_Major);
+    text += '.';
+    number(m_Minor);
+    text += '.';
+    number(m_Third);
+    if (m_PartCount == 4) {
+        text += '.';
+        number(m_Fourth);
+    }
     static const char kLetters[] = {0, 'A', 'B', 'S', 0, 'P'};
-    if (m_Kind != KindRelease)
-        text += kLetters[m_Kind] + std::to_string(m_SuffixNumber);
+    if (m_Kind != KindRelease) {
+        text += kLetters[m_Kind];
+        number(m_SuffixNumber);
+    }
     return text;
 }
