@@ -12,6 +12,8 @@
 #include "core/server/serverinterface.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 struct CComponentManager::DryRunTotals {
     int archives = 0;      // archives that would be downloaded
@@ -76,6 +78,17 @@ void ShowUninstallSteps(const CComponent& record)
     NUVDisplay("\tremoves %s\n", folder.c_str());
 }
 
+/// The marked records of a batch, in the order the batch walks its holders.
+std::vector<std::pair<CComponentHolder*, CComponent*>> Planned(
+    const std::vector<CComponentHolder*>& order, int action)
+{
+    std::vector<std::pair<CComponentHolder*, CComponent*>> planned;
+    for (CComponentHolder* holder : order)
+        if (CComponent* record = holder->FindByAction(action))
+            planned.emplace_back(holder, record);
+    return planned;
+}
+
 }  // namespace
 
 int CComponentManager::DryRun(int action)
@@ -125,10 +138,7 @@ void CComponentManager::DryRunDownload(DryRunTotals* totals)
     const int action = CComponent::ActionDownload;
     const int total = CountAction(action);
     int counter = 0;
-    for (CComponentHolder* holder : BatchOrder(action)) {
-        CComponent* record = holder->FindByAction(action);
-        if (!record)
-            continue;
+    for (auto [holder, record] : Planned(BatchOrder(action), action)) {
         NUVDisplay("Would download %.3d/%.3d:\t%s %s -> %s\n", ++counter, total,
                    record->GetName().c_str(), Shown(holder->GetDownloadedVersion()).c_str(),
                    record->GetVersion().ToString().c_str());
@@ -147,10 +157,7 @@ void CComponentManager::DryRunDelete()
     const int action = CComponent::ActionDelete;
     const int total = CountAction(action);
     int counter = 0;
-    for (CComponentHolder* holder : BatchOrder(action)) {
-        CComponent* record = holder->FindByAction(action);
-        if (!record)
-            continue;
+    for (auto [holder, record] : Planned(BatchOrder(action), action)) {
         NUVDisplay("Would delete %.3d/%.3d:\t%s (v%s)\n", ++counter, total,
                    record->GetName().c_str(), record->GetVersion().ToString().c_str());
         if (record->IsInCache(false))
@@ -179,10 +186,7 @@ int CComponentManager::DryRunUninstall(UninstallPlan* plan)
             ShowLine("remove the platform set-up with stop", m_pDistribution->GetRemove(), root);
     }
     int counter = 0;
-    for (CComponentHolder* holder : BatchOrder(action)) {
-        const CComponent* record = holder->FindByAction(action);
-        if (!record)
-            continue;
+    for (auto [holder, record] : Planned(BatchOrder(action), action)) {
         // The mark sits on the current record; what goes is the installed version.
         const CVersion& installed = holder->GetInstalledVersion();
         NUVDisplay("Would uninstall %.3d/%.3d:\t%s (v%s)\n", ++counter, total,
@@ -215,10 +219,7 @@ int CComponentManager::DryRunInstall(int installed, const UninstallPlan* before,
     const int action = CComponent::ActionInstall;
     const int total = CountAction(action);
     int counter = 0;
-    for (CComponentHolder* holder : BatchOrder(action)) {
-        CComponent* record = holder->FindByAction(action);
-        if (!record)
-            continue;
+    for (auto [holder, record] : Planned(BatchOrder(action), action)) {
         if (holder->IsCapped() && record->GetVersion() > holder->GetCappedVersion()) {
             NUVDisplay("Would skip %s (v%s) capped at version v%s\n", record->GetName().c_str(),
                        record->GetVersion().ToString().c_str(),
