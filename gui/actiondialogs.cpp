@@ -4,6 +4,7 @@
 #include "core/catalogue/componentholder.h"
 #include "core/nuvfunctions.h"
 #include "gui/userprompts.h"
+#include "gui/dialogparts.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -19,8 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
 QString VersionText(const CVersion& version) { return Text(version.ToString()); }
 

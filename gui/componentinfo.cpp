@@ -2,6 +2,7 @@
 
 #include "core/catalogue/component.h"
 #include "core/catalogue/componentholder.h"
+#include "gui/dialogparts.h"
 
 #include <QFormLayout>
 #include <QHeaderView>
@@ -16,8 +17,6 @@ const char* const kRows[] = {"Name", "Description", "Version", "Extention", "Fil
                              "Server Path", "Release Note File", "Needs service start", "Needs Setup"};
 constexpr int kRowCount = int(sizeof(kRows) / sizeof(kRows[0]));
 const char* const kVersionCaptions[] = {"Installed Version:", "Downloaded Version:", "Capped Version:"};
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
 QString VersionText(const CVersion& version)
 {

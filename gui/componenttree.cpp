@@ -9,6 +9,7 @@
 #include "gui/actiondialogs.h"
 #include "gui/startup.h"
 #include "gui/userprompts.h"
+#include "gui/dialogparts.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -23,8 +24,6 @@ const char* const kIncludedCaptions[] = {"Included Components", "Installed Compo
                                          "Downloaded Components", "New Components",
                                          "Capped Components"};
 constexpr int kVersionColumns = 4;   // columns 0 to 3 follow their contents
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
 
 QString VersionText(const CVersion& version) { return Text(version.ToString()); }
 

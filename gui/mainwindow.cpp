@@ -22,6 +22,7 @@
 #include "gui/startup.h"
 #include "gui/storedialogs.h"
 #include "gui/userprompts.h"
+#include "gui/dialogparts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -48,10 +49,6 @@ constexpr int kMachinePlatform = 2;
 const char* const kPlatformNames[] = {"Not Specified", "Windows", "Linux", "Solaris"};
 constexpr int kProgressHideMs = 2000;
 constexpr int kCompletedMessageMs = 5000;
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
-
-std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
 
 const char* PlatformName(int platform)
 {

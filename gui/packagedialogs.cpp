@@ -5,6 +5,7 @@
 #include "core/server/connectiondetails.h"
 #include "gui/startup.h"
 #include "gui/userprompts.h"
+#include "gui/dialogparts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -22,25 +23,6 @@
 #include <QSpinBox>
 #include <QUrl>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int kFieldLength = 128;
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
-
-std::string Latin1(const QString& text) { return text.toLatin1().toStdString(); }
-
-QDialogButtonBox* OkCancel(QDialog* dialog, const QString& okText = QString())
-{
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    if (!okText.isEmpty())
-        box->button(QDialogButtonBox::Ok)->setText(okText);
-    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return box;
-}
-
-}  // namespace
 
 void WarnGenericLogin()
 {
@@ -323,10 +305,8 @@ CChangeAlias::CChangeAlias(const QString& alias, QWidget* parent)
     layout->addRow(caption, m_pAlias);
     QDialogButtonBox* box = OkCancel(this);
     connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    QPushButton* ok = box->button(QDialogButtonBox::Ok);
     // A package always has a name.
-    connect(m_pAlias, &QLineEdit::textChanged, ok, [this, ok] { ok->setEnabled(!Alias().isEmpty()); });
-    ok->setEnabled(!Alias().isEmpty());
+    EnableWhileFilled(m_pAlias, box->button(QDialogButtonBox::Ok));
     layout->addRow(box);
     resize(360, sizeHint().height());
 }

@@ -8,6 +8,7 @@
 #include "core/catalogue/packagetemplate.h"
 #include "core/nuvfunctions.h"
 #include "gui/userprompts.h"
+#include "gui/dialogparts.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -24,20 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int kTagLength = 128;
-
-QString Text(const std::string& text) { return QString::fromLatin1(text.c_str()); }
-
-/// A button box with the accepting button named okText and "Cancel"; okSlot runs on the first.
-QDialogButtonBox* Buttons(QDialog* dialog, const QString& okText, const std::function<void()>& okSlot)
-{
-    auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-    box->button(QDialogButtonBox::Ok)->setText(okText);
-    QObject::connect(box, &QDialogButtonBox::accepted, dialog, okSlot);
-    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    return box;
-}
 
 /// A form row: caption (its mnemonic moving to field), the path field and a browse button.
 void AddPathRow(QFormLayout* form, const QString& caption, QLineEdit* field, const QString& browseText,
@@ -112,7 +99,7 @@ CNewPackage::CNewPackage(QWidget* parent)
     : QDialog(parent),
       m_pName(Field(this, "Package Name")),
       m_pPath(Field(this, "Installation Path")),
-      m_pTag(Field(this, "Package Tag", kTagLength)),
+      m_pTag(Field(this, "Package Tag", kFieldLength)),
       m_pFromDistribution(new QRadioButton("&Specific Distribution", this)),
       m_pFromTemplate(new QRadioButton("&Periodic Release", this)),
       m_pDistributions(new QTreeWidget(this)),
@@ -171,7 +158,7 @@ CNewPackage::CNewPackage(QWidget* parent)
     pane->hide();
     connect(m_pTemplates, &QTreeWidget::currentItemChanged, this, &CNewPackage::SLOTPTFSelected);
     layout->addWidget(from, 1);
-    layout->addWidget(Buttons(this, "OK", [this] { SLOTOKBtn(); }));
+    layout->addWidget(OkCancel(this, "OK", [this] { SLOTOKBtn(); }));
     resize(560, 420);
 }
 
@@ -288,7 +275,7 @@ CNUVDuplicateDlg::CNUVDuplicateDlg(QWidget* parent)
     form->addRow("Package &Name", m_pName);
     AddPathRow(form, "Installation &Path", m_pPath, "&Browse...", [this] { SLOTBrowseClicked(); });
     layout->addLayout(form);
-    layout->addWidget(Buttons(this, "Copy", [this] { SLOTCopyClicked(); }));
+    layout->addWidget(OkCancel(this, "Copy", [this] { SLOTCopyClicked(); }));
 }
 
 QString CNUVDuplicateDlg::Source() const { return Chosen(m_pSources); }
@@ -329,7 +316,7 @@ CDeletePackageDlg::CDeletePackageDlg(QWidget* parent) : QDialog(parent), m_pPack
     setWindowTitle("NUV - Delete Package");
     auto* layout = new QVBoxLayout(this);
     AddCaptioned(layout, "&Packages", m_pPackages);
-    QDialogButtonBox* box = Buttons(this, "Delete", [this] {
+    QDialogButtonBox* box = OkCancel(this, "Delete", [this] {
         if (!Chosen().isEmpty())
             accept();
     });
@@ -349,11 +336,9 @@ CChangePath::CChangePath(const QString& path, QWidget* parent) : QDialog(parent)
     auto* form = new QFormLayout;
     AddPathRow(form, "&Path:", m_pPath, "B&rowse", [this] { SLOTBrowseBtn(); });
     layout->addLayout(form);
-    QDialogButtonBox* box = Buttons(this, "OK", [this] { accept(); });
-    QPushButton* ok = box->button(QDialogButtonBox::Ok);
+    QDialogButtonBox* box = OkCancel(this, "OK", [this] { accept(); });
     // A package always has a root: an empty path cannot be accepted.
-    connect(m_pPath, &QLineEdit::textChanged, ok, [this, ok] { ok->setEnabled(!Path().isEmpty()); });
-    ok->setEnabled(!Path().isEmpty());
+    EnableWhileFilled(m_pPath, box->button(QDialogButtonBox::Ok));
     layout->addWidget(box);
     resize(480, sizeHint().height());
 }
@@ -434,7 +419,7 @@ CDeltaComponentDlg::CDeltaComponentDlg(const std::vector<CComponentHolder*>& cha
     layout->addWidget(m_pChanged, 3);
     AddCaptioned(layout, "&Removed Components", m_pRemoved);
     layout->setStretchFactor(m_pRemoved, 1);
-    QDialogButtonBox* box = Buttons(this, "Create Delta Package", [this] { accept(); });
+    QDialogButtonBox* box = OkCancel(this, "Create Delta Package", [this] { accept(); });
     box->button(QDialogButtonBox::Cancel)->setText("Close");
     layout->addWidget(box);
     resize(480, 520);
