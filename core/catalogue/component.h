@@ -121,7 +121,14 @@ public:
     /// transfer failed (nothing changes); 124 when the archive does not match the catalogue's
     /// digest (removed, with a line naming both digests); 0 with m_Package and the holder's
     /// downloaded version set.
-    int Download();
+    /// finishLater: returns once the archive has arrived and matched its digest; it is synced
+    /// and renamed into the cache while the caller goes on, and FinishDownload must follow
+    /// before the archive is used (m_Package and the downloaded version are set only then).
+    int Download(bool finishLater = false);
+    /// Waits until a download started with finishLater has its archive in the cache: 0 with
+    /// m_Package and the holder's downloaded version set, 34 when it could not be completed
+    /// (nothing is recorded, the file is gone). 0 when nothing is pending.
+    int FinishDownload();
     /// Checks the cached archive against the catalogue's digest (when it gives one). 0; 124
     /// ("\t<path> does not match its checksum: expected sha256 <digest>, received <digest>")
     /// with the archive removed from the cache. Download matches the digest itself.

@@ -2,6 +2,7 @@
 
 #include "core/catalogue/componentholder.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -199,8 +200,8 @@ private:
     bool RunBatch(const std::vector<CComponentHolder*>& holders, int action,
                   const char* cancelTrace, bool traceMissing, const BatchStep& step);
     /// Brings the state files the batch of action changes up to date after one component
-    /// (core/operations/batchprogress.cpp). Failures are traced; the batch's own final save
-    /// reports them.
+    /// (core/operations/batchprogress.cpp); a download batch's at most once a second.
+    /// Failures are traced; the batch's own final save reports them.
     void SaveBatchProgress(int action);
     /// successText when the batch went well, the failed list when its result is failure.
     void ReportBatch(const char* successText, const char* what, int failure);
@@ -229,6 +230,7 @@ private:
     bool m_bStop = false;
     int m_BatchResult = 0;
     bool m_bStateNotSaved = false;
+    std::chrono::steady_clock::time_point m_LastProgressSave;   // of a download batch
     bool m_bServicesStopped = false;   // by an uninstall batch, for the install batch after it
     bool m_bSetupRemoved = false;      // likewise for the platform set-up
     std::vector<std::string> m_FailedComponents;

@@ -19,6 +19,7 @@
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -237,6 +238,7 @@ void CComponentManager::BeginBatch()
     m_BatchResult = rc::Success;
     m_FailedComponents.clear();
     m_bStateNotSaved = false;
+    m_LastProgressSave = std::chrono::steady_clock::now();
 }
 
 bool CComponentManager::RunBatch(const std::vector<CComponentHolder*>& holders, int action,
@@ -278,6 +280,25 @@ int CComponentManager::DownloadComponents(bool* pStop)
     BeginBatch();
     const int total = CountAction(CComponent::ActionDownload);
     int counter = 0;
+    // Each archive is synced to the disk while the next one arrives; it counts as downloaded
+    // (in the state saved after every component, and in the cache list) only once it is
+    // there under its name.
+    CComponent* completing = nullptr;
+    auto finishPrevious = [&]() {
+        CComponent* record = std::exchange(completing, nullptr);
+        if (!record)
+            return;
+        if (const int result = record->FinishDownload(); result != rc::Success) {
+            NUVDisplay("\tDownloading %s, Failed %s\n", record->GetName().c_str(),
+                       CodeText(result).c_str());
+            m_FailedComponents.push_back(record->GetName());
+            m_BatchResult = rc::DownloadFailed;
+            return;
+        }
+        CCacheList::instance()->AddCacheEntry(record->GetPackage(),
+                                              m_pDistribution ? m_pDistribution->GetAlias() : "",
+                                              GetCacheFolder(record->GetPlatform()) + "/");
+    };
     auto download = [&](CComponentHolder& holder, CComponent& record) {
         ++counter;
         NUVDisplay("Downloading..... %.3d/%.3d:\t%s (v%s)\n", counter, total,
@@ -291,21 +312,25 @@ int CComponentManager::DownloadComponents(bool* pStop)
                        holder.GetDownloadedVersion().ToString().c_str());
             return rc::Success;
         }
-        const int result = record.Download();
+        const int result = record.Download(true);
+        finishPrevious();
         if (result != rc::Success) {
             NUVDisplay("\tDownloading %s, Failed %s\n", record.GetName().c_str(),
                        CodeText(result).c_str());
             Trace("Download of %s, failed with %d", record.GetName().c_str(), result);
             return rc::DownloadFailed;
         }
-        CCacheList::instance()->AddCacheEntry(record.GetPackage(),
-                                              m_pDistribution ? m_pDistribution->GetAlias() : "",
-                                              GetCacheFolder(record.GetPlatform()) + "/");
+        completing = &record;
         return rc::Success;
     };
-    if (!RunBatch(BatchOrder(CComponent::ActionDownload), CComponent::ActionDownload, "User Canceled Download",
-                  true, download))
+    const bool ran = RunBatch(BatchOrder(CComponent::ActionDownload), CComponent::ActionDownload,
+                              "User Canceled Download", true, download);
+    finishPrevious();
+    if (!ran) {
+        if (WriteDownloadedState() != rc::Success)   // what finished before the stop
+            Trace("Saving the downloaded state of a cancelled download failed");
         return m_BatchResult;
+    }
     ReportBatch("Download Successful\n", "dowload", rc::DownloadFailed);
     return m_BatchResult = WriteDownloadedState();
 }

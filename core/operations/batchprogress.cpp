@@ -8,8 +8,23 @@
 #include "core/base/resultcodes.h"
 #include "core/base/trace.h"
 
+namespace {
+
+// A download batch saves what it fetched at most this often: with small archives a save (two
+// syncs) after each would cost as much as the transfers. What a crash keeps from being saved
+// is still found by the next run, which takes an archive in the cache as downloaded.
+constexpr std::chrono::seconds kDownloadSaveInterval(1);
+
+}  // namespace
+
 void CComponentManager::SaveBatchProgress(int action)
 {
+    if (action == CComponent::ActionDownload) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_LastProgressSave < kDownloadSaveInterval)
+            return;
+        m_LastProgressSave = now;
+    }
     if (action == CComponent::ActionDownload || action == CComponent::ActionDelete ||
         action == CComponent::ActionInstall) {
         if (WriteDownloadedState() != rc::Success)

@@ -16,7 +16,7 @@ std::string CComponent::RemotePath() const
     return "/software/" + m_ServerPath + ArchiveName();
 }
 
-int CComponent::Download()
+int CComponent::Download(bool finishLater)
 {
     CTraceScope scope("CComponent::Download()");
     if (!m_Included)
@@ -28,7 +28,10 @@ int CComponent::Download()
     }
     const std::string remotePath = RemotePath();
     ServerInterface* server = ServerInterface::Instance();
-    const int transfer = server->GetFile(remotePath, GetCacheFolder(m_Platform), false, m_Sha256);
+    const auto completion = finishLater ? ServerInterface::Completion::InBackground
+                                        : ServerInterface::Completion::Now;
+    const int transfer =
+        server->GetFile(remotePath, GetCacheFolder(m_Platform), false, m_Sha256, completion);
     if (transfer == ServerInterface::DIGEST_MISMATCH) {
         DisplayChecksumMismatch(name, m_Sha256, server->GetReceivedDigest());   // the engine removed it
         return rc::ChecksumMismatch;
@@ -40,6 +43,20 @@ int CComponent::Download()
     }
     if (!m_Sha256.empty())
         NUVDisplay("\tChecksum verified (sha256 %.16s...)\n", m_Sha256.c_str());
+    return finishLater ? rc::Success : FinishDownload();
+}
+
+int CComponent::FinishDownload()
+{
+    const std::string name = ArchiveName();
+    if (name.empty())
+        return rc::Success;
+    if (ServerInterface::Instance()->FinishFile(ArchivePath()) != ServerInterface::NO_FTP_ERROR) {
+        Trace("Failed to complete %s - %s", ArchivePath().c_str(),
+              ServerInterface::Instance()->GetErrorString().c_str());
+        NUVDisplay("\t%s failed to download\n", RemotePath().c_str());
+        return rc::FTPDownloadError;
+    }
     if (m_Package.empty())
         m_Package = name;
     if (m_pHolder)

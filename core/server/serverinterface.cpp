@@ -118,6 +118,7 @@ ServerInterface::~ServerInterface()
     NetTrace("Destroying ServerInterface Object");
     EndTransfer();
     DropTargetFile(Partial::Keep);
+    m_Completing.clear();   // each waits for its file
     m_Ftp.reset();
     m_Http.reset();
     NetTraceClose();
@@ -140,13 +141,18 @@ int ServerInterface::MapOutcome(int outcome)
 }
 
 int ServerInterface::GetFile(const std::string& remotePath, const std::string& localDir,
-                             bool toMemory, const std::string& sha256)
+                             bool toMemory, const std::string& sha256, Completion completion)
 {
     NetTrace("ServerInterface::GetFile( %s )", remotePath.c_str());
     if (m_Waiting) {
         NetTrace("!!! a transfer is already running !!!");
         return TRANSFER_FAILED;
     }
+    // Files finished earlier go to the disk while this one arrives. Started only now, not
+    // when they arrived, their syncs do not hold up the state a batch saves between two
+    // downloads: a sync there would have to wait for the data of every file being synced.
+    for (auto& pending : m_Completing)
+        pending.second->Start();
     m_LocalDir = localDir;
     m_FailureReason.clear();
     m_LastReply.clear();
@@ -157,6 +163,7 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
     m_RemotePath = remotePath;
     m_DownloadComplete = false;
     m_ToMemory = toMemory;
+    m_Completion = completion;
     m_Rate = 0;
     m_BytesDone = 0;
     m_ExpectedDigest = toMemory ? std::string() : sha256;
@@ -174,10 +181,27 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
     return outcome == TRANSFER_FAILED && m_DigestMismatch ? DIGEST_MISMATCH : outcome;
 }
 
+int ServerInterface::FinishFile(const std::string& localPath)
+{
+    const auto pending = m_Completing.find(localPath);
+    if (pending == m_Completing.end())
+        return NO_FTP_ERROR;
+    const int failure = pending->second->Finish();
+    m_Completing.erase(pending);
+    if (failure == 0)
+        return NO_FTP_ERROR;
+    m_ErrorString = "cannot complete " + localPath + ": " + std::strerror(failure);
+    NetTrace("Has Error - %s", m_ErrorString.c_str());
+    return TRANSFER_FAILED;
+}
+
 bool ServerInterface::PrepareTargetNames()
 {
     m_DisplayName = BaseName(ToBackslashes(m_RemotePath));
     m_LocalPath = JoinPath(m_LocalDir, m_DisplayName);
+    // The same file fetched again: the earlier download must have its name first.
+    if (FinishFile(m_LocalPath) != NO_FTP_ERROR)
+        NetTrace("The earlier download of %s did not complete", m_LocalPath.c_str());
     return QFile::exists(QFile::decodeName(m_LocalPath.c_str()));
 }
 
@@ -284,6 +308,8 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
         DropTargetFile(Partial::Remove);
         return true;
     }
+    if (m_Completion == Completion::InBackground && CompleteInBackground())
+        return true;
     // On the disk before it takes the real name: after a power cut the name must not stand
     // for an empty or short file.
     const bool synced = flushed && m_TargetFile->flush() &&
@@ -299,6 +325,22 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
     m_Error = true;
     DropTargetFile(Partial::Remove);
     return false;
+}
+
+bool ServerInterface::CompleteInBackground()
+{
+    // The worker gets a descriptor of its own, so the file object can go now.
+    const int fd = ::fcntl(m_TargetFile->handle(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0 || !m_TargetFile->flush()) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;   // done here and now instead
+    }
+    m_TargetFile->close();
+    m_TargetFile.reset();
+    m_Completing[m_LocalPath] =
+        std::make_unique<CBackgroundRename>(fd, PartialPath(m_LocalPath), m_LocalPath);
+    return true;
 }
 
 bool ServerInterface::VerifyDigest(bool* restarted)

@@ -2,6 +2,7 @@
 
 #include "core/base/digest.h"
 #include "core/base/fileutils.h"
+#include "core/base/filewriter.h"
 #include "core/server/responseheader.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 
 #include <curl/curl.h>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -64,8 +66,18 @@ public:
     /// (a resumed one from its partial start) and must match, or it is removed and the result
     /// is 12 (a resumed file is first fetched again whole). GetReceivedDigest gives the digest.
     /// Spins an event loop; a call made from inside that loop gets 10.
+    /// Completion::InBackground (file mode): the result comes as soon as the file has arrived
+    /// and matched its digest, still under its partial name; its sync and rename run on a
+    /// worker from the start of the next GetFile (or FinishFile), and FinishFile says how they
+    /// went.
+    enum class Completion { Now, InBackground };
     int GetFile(const std::string& remotePath, const std::string& localDir, bool toMemory,
-                const std::string& sha256 = std::string());
+                const std::string& sha256 = std::string(),
+                Completion completion = Completion::Now);
+    /// Waits until a file fetched with Completion::InBackground into localPath has its name
+    /// on the disk: 0, or 10 with GetErrorString saying why (the file is then removed). 0 for
+    /// a path with nothing pending.
+    int FinishFile(const std::string& localPath);
     /// The SHA-256 of the last file downloaded with a digest to match; empty otherwise.
     const std::string& GetReceivedDigest() const { return m_ReceivedDigest; }
     /// The text of the last memory-mode download.
@@ -158,6 +170,9 @@ private:
     /// Syncs the finished target and gives it its own name (an empty one is removed when
     /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
     bool CompleteTargetFile(bool removeIfEmpty);
+    /// CompleteTargetFile's sync and rename handed to a worker; false when that cannot be
+    /// started (nothing changed then).
+    bool CompleteInBackground();
     CURL* NewEasy();
     bool StartFtp(const std::string& url, bool loginOnly);
     int SendHttpRequest();
@@ -194,6 +209,9 @@ private:
     Kind m_Kind = Kind::None;
     std::unique_ptr<QFile> m_TargetFile;
     std::string m_LocalPath;
+    Completion m_Completion = Completion::Now;
+    /// Finished files still being synced and renamed, by their local path.
+    std::map<std::string, std::unique_ptr<CBackgroundRename>> m_Completing;
     QElapsedTimer m_Clock;
     QTimer m_InactivityTimer{this};   // a child, so tests can find it by its name
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs

@@ -11,6 +11,10 @@
 #include "support/coreapp.h"
 #include "support/ftpserver.h"
 #include "support/testsupport.h"
+#include "portability/systemenv.h"
+
+#include <cerrno>
+#include <unistd.h>
 
 using namespace testsupport;
 
@@ -60,6 +64,26 @@ protected:
     std::unique_ptr<CTestPackage> m_Package;
 };
 
+/// A disk that fails the sync of the files whose path contains one name.
+class FailingSync : public CSystemEnv {
+public:
+    explicit FailingSync(std::string name) : m_Name(std::move(name)) {}
+    bool SyncFile(int fd) const override
+    {
+        char path[4096] = {};
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t length = ::readlink(link.c_str(), path, sizeof path - 1);
+        if (length > 0 && std::string(path, size_t(length)).find(m_Name) != std::string::npos) {
+            errno = EIO;
+            return false;
+        }
+        return CSystemEnv::SyncFile(fd);
+    }
+
+private:
+    std::string m_Name;
+};
+
 }  // namespace
 
 TEST_F(ComponentDownloadTest, BatchFetchesSkipsCachedAndListsFailures)
@@ -89,6 +113,39 @@ TEST_F(ComponentDownloadTest, BatchFetchesSkipsCachedAndListsFailures)
     EXPECT_TRUE(Manager()->FindHolder("B")->GetDownloadedVersion().IsZero());
     EXPECT_NE(std::string::npos,
               ReadFile(Path("packages/pkg/packages.dat")).find("A-1.0.0.zip"));
+}
+
+// An archive goes to the disk while the next one arrives. One that cannot get there is
+// reported late, but as failed, and is never counted as downloaded; the others are.
+TEST_F(ComponentDownloadTest, AnArchiveThatCannotReachTheDiskFailsAndIsNotRecorded)
+{
+    for (const char* name : {"A", "B", "C"})
+        Add(name, true);
+    ASSERT_EQ(rc::Success, Manager()->MarkAll(CComponent::ActionDownload));
+    std::unique_ptr<CSystemEnv> previous =
+        CSystemEnv::Replace(std::make_unique<FailingSync>("B-1.0.0.zip.part"));
+    const int saved = Manager()->DownloadComponents();
+    CSystemEnv::Replace(std::move(previous));
+
+    EXPECT_EQ(rc::Success, saved);
+    EXPECT_EQ("Downloading..... 001/003:\tA (v1.0.0)\n"
+              "Downloading..... 002/003:\tB (v1.0.0)\n"
+              "Downloading..... 003/003:\tC (v1.0.0)\n"
+              "\t/software/r5/main/B-1.0.0.zip failed to download\n"
+              "\tDownloading B, Failed FTP download error\n"
+              "\nErrors occurred while trying to dowload the following components:\n\n"
+              "B\n"
+              "\nSee output above for error details.\n",
+              m_Output.m_Text);
+    EXPECT_EQ(std::vector<std::string>{"B"}, Manager()->FailedComponents());
+    EXPECT_TRUE(Exists(Path("cache/Linux/A-1.0.0.zip")));
+    EXPECT_TRUE(Exists(Path("cache/Linux/C-1.0.0.zip")));
+    EXPECT_FALSE(Exists(Path("cache/Linux/B-1.0.0.zip")));
+    EXPECT_FALSE(Exists(Path("cache/Linux/B-1.0.0.zip.part")));
+    EXPECT_TRUE(Manager()->FindHolder("B")->GetDownloadedVersion().IsZero());
+    const std::string state = ReadFile(Path("packages/pkg/packages.dat"));
+    EXPECT_NE(std::string::npos, state.find("C-1.0.0.zip")) << state;
+    EXPECT_EQ(std::string::npos, state.find("B-1.0.0.zip")) << state;
 }
 
 TEST_F(ComponentDownloadTest, InstallFetchesAnUncachedArchiveOnlineAndExcludedOnesNever)
