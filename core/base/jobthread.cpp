@@ -1,6 +1,25 @@
 #include "core/base/jobthread.h"
 
-CJobThread::CJobThread() : m_Thread([this] { Run(); }) {}
+#include <malloc.h>
+
+namespace {
+
+// Allocations of a second thread would come from a heap of its own, which glibc grows a page
+// at a time with a system call each: thousands for a catalogue, more than the thread saves.
+// One heap for the process grows in large steps; the threads seldom allocate at once.
+void UseOneHeap()
+{
+    static const bool set = mallopt(M_ARENA_MAX, 1) == 1;
+    (void)set;   // a refusal leaves a heap per thread: slower, no less correct
+}
+
+}  // namespace
+
+CJobThread::CJobThread()
+{
+    UseOneHeap();   // before the thread's first allocation
+    m_Thread = std::thread([this] { Run(); });
+}
 
 CJobThread::~CJobThread()
 {

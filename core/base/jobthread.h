@@ -32,5 +32,5 @@ private:
     std::deque<std::function<void()>> m_Jobs;   // waiting; the running one is taken out
     bool m_Running = false;                     // a job is running
     bool m_Stopping = false;
-    std::thread m_Thread;   // last: started once everything above exists
+    std::thread m_Thread;
 };

@@ -381,7 +381,10 @@ public:
             for (std::string& name : ListEntries(path))
                 folder.names.insert(std::move(name));
         }
-        return !folder.listed || folder.names.count(record.ArchiveName()) > 0;
+        if (!folder.listed)
+            return true;
+        // An empty folder needs no archive name made.
+        return !folder.names.empty() && folder.names.count(record.ArchiveName()) > 0;
     }
 
 private:

@@ -68,13 +68,19 @@ int CDistribution::getComponents()
     ServerInterface* server = ServerInterface::Instance();
     int loaded = rc::Success;
     // Each list is read into the catalogue on a thread of its own while the next one is being
-    // fetched. The catalogue is that thread's until Wait() returns; it reads the lists one
-    // after another in their order, so the records are filed as before.
-    std::vector<std::pair<std::string, int>> unread;   // the reader's until Wait() returns
+    // fetched, and the state files are read there first, while the first list is. The
+    // catalogue and the state files read are that thread's until Wait() returns; it reads
+    // the lists one after another in their order, so the records are filed as before. The
+    // state files are merged into the finished catalogue.
+    const bool readState = !state.m_bPTFReferenceOnly;
+    CComponentManager::StateFilesRead stateFiles;
+    std::vector<std::pair<std::string, int>> unread;
     std::unique_ptr<CJobThread> reader;   // after what its jobs use: it is ended first
     if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
         reader = std::make_unique<CJobThread>();
+        if (readState)
+            reader->Post([this, &stateFiles] { m_pComponentManager->ReadStateFilesAhead(&stateFiles); });
         const int pairs = FileListCount();
         int counter = 1;
         for (const FileList& list : m_FileLists) {
@@ -127,23 +133,19 @@ int CDistribution::getComponents()
             ++counter;
         }
         state.m_bCatalogueFromServer = true;
+        reader->Wait();
     } else {
         state.m_bCatalogueFromServer = false;
+        if (readState)
+            m_pComponentManager->ReadStateFilesAhead(&stateFiles);
     }
-    // The state files are read while the last lists are still being filed; they are merged
-    // into the finished catalogue.
-    CComponentManager::StateFilesRead stateFiles;
-    if (!state.m_bPTFReferenceOnly)
-        m_pComponentManager->ReadStateFilesAhead(&stateFiles);
-    if (reader)
-        reader->Wait();
     // Only an empty text is refused, and none is handed over: this is a safeguard.
     for (const auto& [name, read] : unread)
         NUVDisplay("\n\tError Reading ...  %s(%d)\n", name.c_str(), read);
     if (!progress)
         NUVDisplay("\n");
     m_pComponentManager->SortHolders();
-    if (!state.m_bPTFReferenceOnly) {
+    if (readState) {
         if (const int read = m_pComponentManager->MergeStateFiles(stateFiles); read != rc::Success)
             loaded = read;
         m_pComponentManager->VerifyDownloaded();
