@@ -486,14 +486,14 @@ void CComponentManager::ReadDownloadedState(const std::string& path)
 {
     std::string text;
     if (!path.empty() && ReadFileBytes(path, &text))
-        MergeDownloadedState(CStateFiles::ReadSections(text, CStateFiles::Downloaded));
+        MergeDownloadedState(CStateFiles::ReadSections(&text, CStateFiles::Downloaded));
 }
 
 void CComponentManager::ReadInstalledState(const std::string& path)
 {
     std::string text;
     if (!path.empty() && ReadFileBytes(path, &text))
-        MergeInstalledState(CStateFiles::ReadSections(text, CStateFiles::Installed));
+        MergeInstalledState(CStateFiles::ReadSections(&text, CStateFiles::Installed));
 }
 
 void CComponentManager::MergeDownloadedState(const std::vector<CStateSection>& sections)

@@ -65,11 +65,14 @@ std::string CStateFiles::Damage(const std::string& text)
     return section || !content ? std::string() : "it has no component section";
 }
 
-std::vector<CStateSection> CStateFiles::ReadSections(std::string_view text, Kind kind)
+std::vector<CStateSection> CStateFiles::ReadSections(std::string* text, Kind kind)
 {
+    // Dropped here, not in a copy of the line splitter's: the sections point into the text.
+    if (text->find('\r') != std::string::npos)
+        *text = WithoutCarriageReturns(*text);
     std::vector<CStateSection> sections;
     CStateSection section;   // the one being read; its name is empty before the first
-    SplitLines(text, [&](std::string_view line) {
+    SplitLines(*text, [&](std::string_view line) {
         line = line.substr(0, line.find('#'));
         if (line.empty())
             return;
@@ -113,7 +116,7 @@ void CStateFiles::ReadFile(const std::string& path, Kind kind, CStateFileRead* r
         read->text.clear();
         return;
     }
-    read->sections = ReadSections(read->text, kind);
+    read->sections = ReadSections(&read->text, kind);
 }
 
 std::string CStateFiles::DownloadedStateText(const CComponentManager& manager)

@@ -52,12 +52,13 @@ public:
     /// component section. A file holding only comments is a state with no components.
     static std::string Damage(const std::string& text);
 
-    /// Splits a state file's text into its sections, in file order; they point into text.
-    /// Comments from "#" on and empty lines are dropped; lines are not trimmed. A section
-    /// without a "version" line keeps the version of the one before; a section with an empty
-    /// name is dropped. The downloaded-state file's keys are lower-cased first; the
-    /// installed-state file's keys must match exactly.
-    static std::vector<CStateSection> ReadSections(std::string_view text, Kind kind);
+    /// Splits a state file's text into its sections, in file order. Carriage returns are
+    /// removed from *text first; the sections point into it. Comments from "#" on and empty
+    /// lines are dropped; lines are not trimmed. A section without a "version" line keeps the
+    /// version of the one before; a section with an empty name is dropped. The
+    /// downloaded-state file's keys are lower-cased first; the installed-state file's keys
+    /// must match exactly.
+    static std::vector<CStateSection> ReadSections(std::string* text, Kind kind);
     /// Reads the state file at path into *read (path, text, damage, sections); a missing file
     /// reads as empty and a damaged one as damage without text. Reports nothing.
     static void ReadFile(const std::string& path, Kind kind, CStateFileRead* read);
