@@ -12,17 +12,16 @@
 
 CComponent::CComponent(CDistribution* distribution) : m_pDistribution(distribution) {}
 
-int CComponent::SetText(std::string* field, const std::string& value, int emptyCode)
+int CComponent::SetText(std::string* field, std::string_view value, int emptyCode)
 {
     if (value.empty())
         return emptyCode;
-    *field = value;
+    field->assign(value);
     return rc::Success;
 }
 
-int CComponent::SetBool(bool* field, const std::string& text)
+int CComponent::SetBool(bool* field, std::string_view value)
 {
-    const std::string_view value = text;   // compared by length first, without measuring
     if (value.empty())
         return rc::InvalidNeedsSetup;
     if (value == "yes" || value == "YES") {
@@ -36,16 +35,16 @@ int CComponent::SetBool(bool* field, const std::string& text)
     return rc::UnknownBoolString;
 }
 
-int CComponent::SetName(const std::string& name)
+int CComponent::SetName(std::string_view name)
 {
     return SetText(&m_Name, name, rc::ComponentNameInvalid);
 }
 
-int CComponent::SetPackage(const std::string& package)
+int CComponent::SetPackage(std::string_view package)
 {
-    if (!package.empty() && !IsSinglePathSegment(package)) {
-        Trace("Refusing archive name <%s> of %s: not a single path segment", package.c_str(),
-              m_Name.c_str());
+    if (!package.empty() && !IsSinglePathSegment(std::string(package))) {
+        Trace("Refusing archive name <%.*s> of %s: not a single path segment",
+              int(package.size()), package.data(), m_Name.c_str());
         m_Package.clear();
         m_PackageRefused = true;
         return rc::InvalidComponentFileName;
@@ -56,7 +55,7 @@ int CComponent::SetPackage(const std::string& package)
     return result;
 }
 
-int CComponent::SetVersion(const std::string& version)
+int CComponent::SetVersion(std::string_view version)
 {
     if (version.empty())
         return rc::InvalidVersion;
@@ -64,56 +63,57 @@ int CComponent::SetVersion(const std::string& version)
     return rc::Success;
 }
 
-int CComponent::SetGroup(const std::string& group)
+int CComponent::SetGroup(std::string_view group)
 {
     return SetText(&m_Group, group, rc::InvalidGroup);
 }
 
-int CComponent::SetDescription(const std::string& description)
+int CComponent::SetDescription(std::string_view description)
 {
     return SetText(&m_Description, description, rc::InvalidDescription);
 }
 
-int CComponent::SetReleaseNotes(const std::string& notes)
+int CComponent::SetReleaseNotes(std::string_view notes)
 {
     return SetText(&m_ReleaseNotes, notes, rc::InvalidReleaseNotes);
 }
 
-int CComponent::SetDepends(const std::string& depends)
+int CComponent::SetDepends(std::string_view depends)
 {
     return SetText(&m_Depends, depends, rc::InvalidDepends);
 }
 
-int CComponent::SetNeedSetup(const std::string& value) { return SetBool(&m_NeedSetup, value); }
+int CComponent::SetNeedSetup(std::string_view value) { return SetBool(&m_NeedSetup, value); }
 
-int CComponent::SetNeedStartService(const std::string& value)
+int CComponent::SetNeedStartService(std::string_view value)
 {
     return SetBool(&m_NeedStartService, value);
 }
 
-int CComponent::SetServerPath(const std::string& path)
+int CComponent::SetServerPath(std::string_view path)
 {
     return SetText(&m_ServerPath, path, rc::InvalidPathFromServerRoot);
 }
 
-int CComponent::SetExtention(const std::string& extention)
+int CComponent::SetExtention(std::string_view extention)
 {
     return SetText(&m_Extention, extention, rc::InvalidExtension);
 }
 
-int CComponent::SetInstallMessage(const std::string& message)
+int CComponent::SetInstallMessage(std::string_view message)
 {
-    m_InstallMessage = message;
+    m_InstallMessage.assign(message);
     return rc::Success;
 }
 
-int CComponent::SetSha256(const std::string& digest)
+int CComponent::SetSha256(std::string_view digest)
 {
-    const std::string normalized = NormalizedSha256(digest);
+    const std::string normalized = NormalizedSha256(std::string(digest));
     if (normalized.empty()) {
         // Treated as absent: a typing error on the server must not make the archive
         // unobtainable, and without a digest it is taken as before.
-        Trace("\t\tsha256 of %s is not 64 hex digits, ignored: %s", m_Name.c_str(), digest.c_str());
+        Trace("\t\tsha256 of %s is not 64 hex digits, ignored: %.*s", m_Name.c_str(),
+              int(digest.size()), digest.data());
         m_Sha256.clear();
         return rc::InvalidFile;
     }

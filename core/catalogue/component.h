@@ -3,6 +3,7 @@
 #include "core/catalogue/version.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CComponentHolder;
@@ -40,33 +41,33 @@ public:
 
     // Text setters: 0, or the code named, with the field unchanged on failure.
     /// 4 when empty.
-    int SetName(const std::string& name);
+    int SetName(std::string_view name);
     /// 7 when empty. A name that is more than one path segment ("../x", "a/b") is refused
     /// with 7 and a trace line, and the record then has no archive at all (ArchiveName() is
     /// empty) until a good name is set: such a name would reach outside the cache folder.
-    int SetPackage(const std::string& package);
+    int SetPackage(std::string_view package);
     /// 8 when empty; any other text is parsed.
-    int SetVersion(const std::string& version);
+    int SetVersion(std::string_view version);
     /// 9 when empty.
-    int SetGroup(const std::string& group);
+    int SetGroup(std::string_view group);
     /// 10 when empty.
-    int SetDescription(const std::string& description);
+    int SetDescription(std::string_view description);
     /// 11 when empty.
-    int SetReleaseNotes(const std::string& notes);
+    int SetReleaseNotes(std::string_view notes);
     /// 12 when empty.
-    int SetDepends(const std::string& depends);
+    int SetDepends(std::string_view depends);
     /// "yes"/"YES" true, "no"/"NO" false; 13 when empty, 14 for any other spelling.
-    int SetNeedSetup(const std::string& value);
-    int SetNeedStartService(const std::string& value);
+    int SetNeedSetup(std::string_view value);
+    int SetNeedStartService(std::string_view value);
     /// 31 when empty.
-    int SetServerPath(const std::string& path);
+    int SetServerPath(std::string_view path);
     /// 32 when empty.
-    int SetExtention(const std::string& extention);
+    int SetExtention(std::string_view extention);
     /// Always 0; empty means no message.
-    int SetInstallMessage(const std::string& message);
+    int SetInstallMessage(std::string_view message);
     /// The archive's SHA-256 as published by the catalogue: 64 hex digits, kept lower-cased.
     /// Anything else is traced and leaves the record without a digest (95).
-    int SetSha256(const std::string& digest);
+    int SetSha256(std::string_view digest);
 
     int SetNeedSetup(bool value);
     int SetNeedStartService(bool value);
@@ -201,8 +202,8 @@ public:
     const std::string& GetLastError() const { return m_LastError.Get(); }
 
 private:
-    static int SetText(std::string* field, const std::string& value, int emptyCode);
-    static int SetBool(bool* field, const std::string& value);
+    static int SetText(std::string* field, std::string_view value, int emptyCode);
+    static int SetBool(bool* field, std::string_view value);
 
     std::string m_Name;
     std::string m_Package;

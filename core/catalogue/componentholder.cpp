@@ -33,8 +33,13 @@ int CComponentHolder::AddComponent(const CComponent* pCmpnt)
 
 CComponent* CComponentHolder::AddComponent(CComponent&& record)
 {
+    return AddComponent(std::make_unique<CComponent>(std::move(record)));
+}
+
+CComponent* CComponentHolder::AddComponent(std::unique_ptr<CComponent> record)
+{
     CTraceScope scope("CComponentHolder::AddComponent( CComponent* pCmpnt )");
-    m_Components.push_back(std::make_unique<CComponent>(std::move(record)));
+    m_Components.push_back(std::move(record));
     CComponent* filed = m_Components.back().get();
     filed->SetHolder(this);
     return filed;
@@ -176,7 +181,7 @@ std::vector<CVersion> CComponentHolder::DuplicateVersions() const
     return duplicates;
 }
 
-int CComponentHolder::SetVersionText(CVersion* field, const std::string& text)
+int CComponentHolder::SetVersionText(CVersion* field, std::string_view text)
 {
     if (text.empty())
         return rc::InvalidVersion;
@@ -184,22 +189,22 @@ int CComponentHolder::SetVersionText(CVersion* field, const std::string& text)
     return rc::Success;
 }
 
-int CComponentHolder::SetInstalledVersion(const std::string& version)
+int CComponentHolder::SetInstalledVersion(std::string_view version)
 {
     return SetVersionText(&m_InstalledVersion, version);
 }
 
-int CComponentHolder::SetDownloadedVersion(const std::string& version)
+int CComponentHolder::SetDownloadedVersion(std::string_view version)
 {
     return SetVersionText(&m_DownloadedVersion, version);
 }
 
-int CComponentHolder::SetCappedVersion(const std::string& version)
+int CComponentHolder::SetCappedVersion(std::string_view version)
 {
     return SetVersionText(&m_CappedVersion, version);
 }
 
-int CComponentHolder::SetTemplateVersion(const std::string& version)
+int CComponentHolder::SetTemplateVersion(std::string_view version)
 {
     return SetVersionText(&m_TemplateVersion, version);
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 /// All versions of one component name, with the per-component state: installed, downloaded,
@@ -23,6 +24,8 @@ public:
     int AddComponent(const CComponent* pCmpnt);
     /// Files record itself (moved); returns the filed record.
     CComponent* AddComponent(CComponent&& record);
+    /// Files record itself (not null); returns it.
+    CComponent* AddComponent(std::unique_ptr<CComponent> record);
 
     /// Sorts the records ascending by version (stable, "less" only) and sets the highest
     /// version from the last record.
@@ -60,10 +63,10 @@ public:
     std::vector<CVersion> DuplicateVersions() const;
 
     // Version setters from text: 8 when empty, otherwise parsed; 0.
-    int SetInstalledVersion(const std::string& version);
-    int SetDownloadedVersion(const std::string& version);
-    int SetCappedVersion(const std::string& version);
-    int SetTemplateVersion(const std::string& version);
+    int SetInstalledVersion(std::string_view version);
+    int SetDownloadedVersion(std::string_view version);
+    int SetCappedVersion(std::string_view version);
+    int SetTemplateVersion(std::string_view version);
     void SetInstalledVersion(const CVersion& version) { m_InstalledVersion = version; }
     void SetDownloadedVersion(const CVersion& version) { m_DownloadedVersion = version; }
     void SetCappedVersion(const CVersion& version) { m_CappedVersion = version; }
@@ -79,7 +82,7 @@ public:
     bool m_Visited = false;
 
 private:
-    static int SetVersionText(CVersion* field, const std::string& text);
+    static int SetVersionText(CVersion* field, std::string_view text);
 
     std::string m_Name;
     std::vector<std::unique_ptr<CComponent>> m_Components;

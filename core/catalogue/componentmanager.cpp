@@ -146,12 +146,17 @@ int CComponentManager::ReadPDF(const std::string& PDF, const std::string& server
 
 CComponent* CComponentManager::FileRecord(CComponent&& record)
 {
-    CComponentHolder* holder = FindHolder(record.GetName());
+    return FileRecord(std::make_unique<CComponent>(std::move(record)));
+}
+
+CComponent* CComponentManager::FileRecord(std::unique_ptr<CComponent> record)
+{
+    CComponentHolder* holder = FindHolder(record->GetName());
     if (!holder) {
-        Trace("\tCreating Holder %s", record.GetName().c_str());
-        holder = AddHolder(record.GetName());
+        Trace("\tCreating Holder %s", record->GetName().c_str());
+        holder = AddHolder(record->GetName());
     }
-    Trace("\t(%d)Adding.... %s", HolderCount(), record.GetName().c_str());
+    Trace("\t(%d)Adding.... %s", HolderCount(), record->GetName().c_str());
     return holder->AddComponent(std::move(record));
 }
 
@@ -376,7 +381,10 @@ public:
             for (std::string& name : ListEntries(path))
                 folder.names.insert(std::move(name));
         }
-        return !folder.listed || folder.names.count(record.ArchiveName()) > 0;
+        if (!folder.listed)
+            return true;
+        // An empty folder needs no archive name made.
+        return !folder.names.empty() && folder.names.count(record.ArchiveName()) > 0;
     }
 
 private:
@@ -478,72 +486,82 @@ void CComponentManager::ReadDownloadedState(const std::string& path)
 {
     std::string text;
     if (!path.empty() && ReadFileBytes(path, &text))
-        MergeDownloadedState(text);
+        MergeDownloadedState(CStateFiles::ReadSections(&text, CStateFiles::Downloaded));
 }
 
 void CComponentManager::ReadInstalledState(const std::string& path)
 {
     std::string text;
     if (!path.empty() && ReadFileBytes(path, &text))
-        MergeInstalledState(text);
+        MergeInstalledState(CStateFiles::ReadSections(&text, CStateFiles::Installed));
 }
 
-void CComponentManager::MergeDownloadedState(const std::string& text)
+void CComponentManager::MergeDownloadedState(const std::vector<CStateSection>& sections)
 {
-    CStateFiles::ReadSections(text, CStateFiles::Downloaded,
-                              [this](const CStateSection& section) { CloseDownloadedSection(section); });
+    for (const CStateSection& section : sections)
+        CloseDownloadedSection(section);
 }
 
-void CComponentManager::MergeInstalledState(const std::string& text)
+void CComponentManager::MergeInstalledState(const std::vector<CStateSection>& sections)
 {
-    CStateFiles::ReadSections(text, CStateFiles::Installed,
-                              [this](const CStateSection& section) { CloseInstalledSection(section); });
+    for (const CStateSection& section : sections)
+        CloseInstalledSection(section);
 }
 
 namespace {
 
-/// The text of the state file at path, empty when the file is missing. 0 when it is missing
-/// or sound; otherwise tells the user what is wrong with it and gives 122 (and no text). Read
-/// as empty, a damaged file would make every command act as if nothing were downloaded or
-/// installed.
-int ReadStateText(const std::string& path, std::string* text)
+/// 0 when the file read is missing or sound; otherwise tells the user what is wrong with it
+/// and gives 122 (its text was not kept). Read as empty, a damaged file would make every
+/// command act as if nothing were downloaded or installed.
+int ReportDamage(const CStateFileRead& read)
 {
-    text->clear();
-    if (path.empty() || !ReadFileBytes(path, text))
+    if (read.damage.empty())
         return rc::Success;
-    const std::string damage = CStateFiles::Damage(*text);
-    if (damage.empty())
-        return rc::Success;
-    text->clear();
-    Trace("Damaged state file %s: %s", path.c_str(), damage.c_str());
-    NUVDisplay("The file %s is damaged: %s\n", path.c_str(), damage.c_str());
+    Trace("Damaged state file %s: %s", read.path.c_str(), read.damage.c_str());
+    NUVDisplay("The file %s is damaged: %s\n", read.path.c_str(), read.damage.c_str());
     return rc::FileDamaged;
 }
 
 }  // namespace
 
-int CComponentManager::ReadStateFiles()
+void CComponentManager::ReadStateFilesAhead(StateFilesRead* read) const
 {
     // Each file is read once: the damage check and the merge share its text.
-    std::string text;
-    const std::string downloaded = DownloadedStatePath(std::string());
-    const int downloadedCheck = ReadStateText(downloaded, &text);
-    MergeDownloadedState(text);
+    CStateFiles::ReadFile(DownloadedStatePath(std::string()), CStateFiles::Downloaded,
+                          &read->downloaded);
     const std::string root = CStateFiles::GetInstallationDir();
     const std::string alias = m_pDistribution ? m_pDistribution->GetAlias() : std::string();
-    if (root.empty() || alias.empty())
-        return downloadedCheck;   // nothing is installed, or no package is open
-    const std::string installed = CStateFiles::InstalledStatePath(root, alias);
-    const int installedCheck = ReadStateText(installed, &text);
-    MergeInstalledState(text);
+    // Nothing is installed, or no package is open: the installed state does not count.
+    read->installedCounts = !root.empty() && !alias.empty();
+    const std::string installed =
+        read->installedCounts ? CStateFiles::InstalledStatePath(root, alias) : std::string();
+    CStateFiles::ReadFile(installed, CStateFiles::Installed, &read->installed);
+}
+
+int CComponentManager::MergeStateFiles(const StateFilesRead& read)
+{
+    const int downloadedCheck = ReportDamage(read.downloaded);
+    MergeDownloadedState(read.downloaded.sections);
+    if (!read.installedCounts)
+        return downloadedCheck;
+    const int installedCheck = ReportDamage(read.installed);
+    MergeInstalledState(read.installed.sections);
     return downloadedCheck != rc::Success ? downloadedCheck : installedCheck;
+}
+
+int CComponentManager::ReadStateFiles()
+{
+    StateFilesRead read;
+    ReadStateFilesAhead(&read);
+    return MergeStateFiles(read);
 }
 
 void CComponentManager::CloseDownloadedSection(const CStateSection& section)
 {
+    const std::string name(section.name);
     const CVersion version(section.version);
-    const bool included = section.included != "no";
-    CComponentHolder* holder = FindHolder(section.name);
+    const bool included = section.included;
+    CComponentHolder* holder = FindHolder(name);
     CComponent* known = holder ? holder->FindByVersion(version) : nullptr;
     if (known) {
         known->SetIncluded(included);
@@ -561,9 +579,9 @@ void CComponentManager::CloseDownloadedSection(const CStateSection& section)
         record.SetIncluded(included);
         const bool online = CRunState::Instance().m_bOnline;
         if (version != CVersion("0.0.0") && (!online || record.IsInCache(false)))
-            AddHolder(section.name)->AddComponent(std::move(record));
+            AddHolder(name)->AddComponent(std::move(record));
     }
-    holder = FindHolder(section.name);
+    holder = FindHolder(name);
     if (!holder)
         return;
     if (!section.capped.empty())
@@ -578,8 +596,8 @@ void CComponentManager::CloseDownloadedSection(const CStateSection& section)
 
 void CComponentManager::CloseInstalledSection(const CStateSection& section)
 {
-    CComponentHolder* holder = AddHolder(section.name);
-    auto makeRecord = [&](const std::string& version) {
+    CComponentHolder* holder = AddHolder(std::string(section.name));
+    auto makeRecord = [&](std::string_view version) {
         CComponent record = NewRecord();
         (void)record.SetName(section.name);
         (void)record.SetGroup(section.group);
@@ -595,7 +613,9 @@ void CComponentManager::CloseInstalledSection(const CStateSection& section)
     if (!holder->FindByVersion(version) &&
         (!CRunState::Instance().m_bOnline || version == installed))
         holder->AddComponent(makeRecord(section.version));
-    (void)holder->SetInstalledVersion(section.counter);
+    // As SetInstalledVersion(section.counter) would set it, without reading the text again.
+    if (!section.counter.empty())
+        holder->SetInstalledVersion(installed);
     // Every installed version needs a record to be uninstalled from; a zero one is nothing.
     if (!installed.IsZero() && !holder->FindByVersion(installed))
         holder->AddComponent(makeRecord(section.counter));

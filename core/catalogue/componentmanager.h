@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/catalogue/componentholder.h"
+#include "core/catalogue/statefiles.h"
 
 #include <chrono>
 #include <functional>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class CDistribution;
-struct CStateSection;
 
 /// The catalogue of one distribution: one CComponentHolder per component name, in catalogue
 /// order, found by name through an index. Owns its holders. Reads package definition texts,
@@ -50,6 +50,8 @@ public:
     int ReadPDF(const std::string& PDF, const std::string& server_path, const std::string& extention);
     /// Files record under the holder of its name (created when missing). Returns the filed copy.
     CComponent* FileRecord(CComponent&& record);
+    /// The same for a record built on the heap: filed as it is, without a copy.
+    CComponent* FileRecord(std::unique_ptr<CComponent> record);
     /// A fresh record of this catalogue's distribution for a version that is recreated rather
     /// than read from the server: the distribution's platform and archive type (".zip" when
     /// it names none), so its archive is looked for under the name the download gave it.
@@ -139,7 +141,21 @@ public:
     /// The package's downloaded-state file, then the installed-state file below the root that
     /// "InstallDir.nuv" records (skipped when it records none). A damaged file
     /// (CStateFiles::Damage) is reported with its path and not read: 122; otherwise 0.
+    /// ReadStateFilesAhead then MergeStateFiles.
     int ReadStateFiles();
+    /// What ReadStateFiles reads, read and split before the merge, so the reading can go on
+    /// while other work (the catalogue) is still being done.
+    struct StateFilesRead {
+        CStateFileRead downloaded;
+        CStateFileRead installed;
+        bool installedCounts = false;   // a root is recorded and a package is open
+    };
+    /// Reads and splits both files; reports nothing and changes no record. Reads only the
+    /// manager's distribution (its alias), so it may run while another thread fills the
+    /// manager.
+    void ReadStateFilesAhead(StateFilesRead* read) const;
+    /// Reports a damaged file and merges what read holds, as ReadStateFiles does.
+    int MergeStateFiles(const StateFilesRead& read);
     /// Diagnostic list of current records and their server paths in debug_files/<name>.txt
     /// (a numbered name when that exists). 0 or 64.
     int WriteServerPathList(const std::string& name);
@@ -147,8 +163,8 @@ public:
 private:
     int DistributionPlatform() const;
     std::string DistributionPackageType() const;
-    void MergeDownloadedState(const std::string& text);
-    void MergeInstalledState(const std::string& text);
+    void MergeDownloadedState(const std::vector<CStateSection>& sections);
+    void MergeInstalledState(const std::vector<CStateSection>& sections);
     void CloseDownloadedSection(const CStateSection& section);
     void CloseInstalledSection(const CStateSection& section);
     void ClearVisited();

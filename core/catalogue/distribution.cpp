@@ -3,12 +3,17 @@
 #include "core/catalogue/cache.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/packagetemplate.h"
+#include "core/base/jobthread.h"
 #include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
 #include "core/base/runstate.h"
 #include "core/base/textutil.h"
 #include "core/server/serverinterface.h"
 #include "core/base/trace.h"
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -62,8 +67,20 @@ int CDistribution::getComponents()
         NUVDisplay("\nReading Distribution Info %3d%%\r", 0);
     ServerInterface* server = ServerInterface::Instance();
     int loaded = rc::Success;
+    // Each list is read into the catalogue on a thread of its own while the next one is being
+    // fetched, and the state files are read there first, while the first list is. The
+    // catalogue and the state files read are that thread's until Wait() returns; it reads
+    // the lists one after another in their order, so the records are filed as before. The
+    // state files are merged into the finished catalogue.
+    const bool readState = !state.m_bPTFReferenceOnly;
+    CComponentManager::StateFilesRead stateFiles;
+    std::vector<std::pair<std::string, int>> unread;
+    std::unique_ptr<CJobThread> reader;   // after what its jobs use: it is ended first
     if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
+        reader = std::make_unique<CJobThread>();
+        if (readState)
+            reader->Post([this, &stateFiles] { m_pComponentManager->ReadStateFilesAhead(&stateFiles); });
         const int pairs = FileListCount();
         int counter = 1;
         for (const FileList& list : m_FileLists) {
@@ -108,19 +125,28 @@ int CDistribution::getComponents()
                 ++counter;
                 continue;
             }
-            if (const int read = m_pComponentManager->ReadPDF(text, location, m_PackageType); read != 0)
-                NUVDisplay("\n\tError Reading ...  %s(%d)\n", (location + file).c_str(), read);
+            reader->Post([this, &unread, text = std::move(text), location, file] {
+                if (const int read = m_pComponentManager->ReadPDF(text, location, m_PackageType);
+                    read != 0)
+                    unread.emplace_back(location + file, read);
+            });
             ++counter;
         }
         state.m_bCatalogueFromServer = true;
+        reader->Wait();
     } else {
         state.m_bCatalogueFromServer = false;
+        if (readState)
+            m_pComponentManager->ReadStateFilesAhead(&stateFiles);
     }
+    // Only an empty text is refused, and none is handed over: this is a safeguard.
+    for (const auto& [name, read] : unread)
+        NUVDisplay("\n\tError Reading ...  %s(%d)\n", name.c_str(), read);
     if (!progress)
         NUVDisplay("\n");
     m_pComponentManager->SortHolders();
-    if (!state.m_bPTFReferenceOnly) {
-        if (const int read = m_pComponentManager->ReadStateFiles(); read != rc::Success)
+    if (readState) {
+        if (const int read = m_pComponentManager->MergeStateFiles(stateFiles); read != rc::Success)
             loaded = read;
         m_pComponentManager->VerifyDownloaded();
         m_pComponentManager->SortHolders();

@@ -6,7 +6,7 @@
 #include "core/base/textutil.h"
 #include "core/base/trace.h"
 
-#include <optional>
+#include <memory>
 
 namespace {
 
@@ -30,47 +30,52 @@ int CPDFReader::Read(CComponentManager* manager, const std::string& text,
         return rc::NoPDFText;
     }
     const int platform = manager->GetDistribution() ? manager->GetDistribution()->GetPlatform() : 0;
-    std::optional<CComponent> pending;
-    std::string name, value;   // reused: the setters take whole strings
+    // Asked once: a trace that is off costs a call per line otherwise.
+    const bool tracing = IsDebugTraceOn();
+    // Built in place and filed as it is: a record is large, moving it would copy much of it.
+    std::unique_ptr<CComponent> pending;
     SplitLines(text, [&](std::string_view raw) {
         const std::string_view line = TrimChars(raw, " ");
         if (line.empty())
             return;
         if (line[0] == '[') {
             if (pending)
-                manager->FileRecord(std::move(*pending));
-            pending.emplace(manager->GetDistribution());
+                manager->FileRecord(std::move(pending));
+            pending = std::make_unique<CComponent>(manager->GetDistribution());
             pending->SetPlatform(platform);
-            name.assign(SectionName(line));
-            Trace("\tCreating Cmpnt %s,", name.c_str());
+            const std::string_view name = SectionName(line);
+            if (tracing)
+                Trace("\tCreating Cmpnt %.*s,", Length(name), name.data());
             // Setters refuse empty texts, which leaves the defaults as the catalogue wants.
             (void)pending->SetName(name);
             (void)pending->SetServerPath(serverPath);
             (void)pending->SetExtention(extention);
-            Trace("\t\tServer Path: %s", serverPath.c_str());
-            Trace("\t\tExtention:   %s", extention.c_str());
+            if (tracing) {
+                Trace("\t\tServer Path: %s", serverPath.c_str());
+                Trace("\t\tExtention:   %s", extention.c_str());
+            }
             return;
         }
-        std::string_view key, valueView;
-        if (!SplitKeyValue(line, &key, &valueView)) {
-            Trace("\t\tExpected \"=\" in line: %.*s", Length(line), line.data());
+        std::string_view key, value;
+        if (!SplitKeyValue(line, &key, &value)) {
+            if (tracing)
+                Trace("\t\tExpected \"=\" in line: %.*s", Length(line), line.data());
             return;
         }
-        Trace("\t\tKey = %.*s, Value = %.*s", Length(key), key.data(), Length(valueView),
-              valueView.data());
-        if (!pending)
-            return;
-        value.assign(valueView);
-        ApplyKey(&*pending, key, value);
+        if (tracing)
+            Trace("\t\tKey = %.*s, Value = %.*s", Length(key), key.data(), Length(value),
+                  value.data());
+        if (pending)
+            ApplyKey(pending.get(), key, value);
     });
     if (pending)
-        manager->FileRecord(std::move(*pending));
+        manager->FileRecord(std::move(pending));
     else
         Trace("\tLast STRANGE LAST CMPNT HAS NOT BEEN CREATED");
     return rc::Success;
 }
 
-void CPDFReader::ApplyKey(CComponent* record, std::string_view key, const std::string& value)
+void CPDFReader::ApplyKey(CComponent* record, std::string_view key, std::string_view value)
 {
     // A refused value is not reported: the field keeps its default and reading goes on.
     if (key == "package")

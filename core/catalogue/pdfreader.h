@@ -18,5 +18,5 @@ public:
                     const std::string& serverPath, const std::string& extention);
 
 private:
-    static void ApplyKey(CComponent* record, std::string_view key, const std::string& value);
+    static void ApplyKey(CComponent* record, std::string_view key, std::string_view value);
 };

@@ -13,10 +13,19 @@ namespace {
 
 constexpr size_t kInstallDirLineLimit = 1023;
 
-// Where a key's value goes; null for keys the file kind does not know.
-std::string* FieldOf(CStateSection* s, std::string_view key, CStateFiles::Kind kind)
+// Where a key's value goes; null for keys the file kind does not know. The downloaded-state
+// file's keys count in any case.
+std::string_view* FieldOf(CStateSection* s, std::string_view key, CStateFiles::Kind kind)
 {
     const bool downloaded = kind == CStateFiles::Downloaded;
+    char lower[24];   // longer than any key known
+    if (downloaded) {
+        if (key.size() > sizeof lower)
+            return nullptr;
+        for (size_t i = 0; i < key.size(); ++i)
+            lower[i] = key[i] >= 'A' && key[i] <= 'Z' ? char(key[i] - 'A' + 'a') : key[i];
+        key = std::string_view(lower, key.size());
+    }
     if (key == "version") return &s->version;
     if (key == "group") return &s->group;
     if (key == "description") return &s->description;
@@ -26,24 +35,12 @@ std::string* FieldOf(CStateSection* s, std::string_view key, CStateFiles::Kind k
     if (key == "cappedversion") return &s->capped;
     if (key == (downloaded ? "downloadedversion" : "installedversion")) return &s->counter;
     if (downloaded && key == "downloadedpackage") return &s->package;
-    if (downloaded && key == "included") return &s->included;
     return nullptr;
 }
 
-// Starts the next section in place, so its texts reuse the storage of the one before; the
-// version is carried over.
-void StartSection(CStateSection* section, std::string_view name)
+bool IsNo(std::string_view value)
 {
-    section->name.assign(name);
-    section->group.clear();
-    section->description.clear();
-    section->package.clear();
-    section->needSetup.clear();
-    section->needStartService.clear();
-    section->counter.assign("0.0.0.0");
-    section->included.assign("yes");
-    section->depends.clear();
-    section->capped.clear();
+    return value.size() == 2 && (value[0] | 0x20) == 'n' && (value[1] | 0x20) == 'o';
 }
 
 std::string YesNo(bool value) { return value ? "yes" : "no"; }
@@ -68,41 +65,58 @@ std::string CStateFiles::Damage(const std::string& text)
     return section || !content ? std::string() : "it has no component section";
 }
 
-void CStateFiles::ReadSections(const std::string& text, Kind kind,
-                               const std::function<void(const CStateSection&)>& close)
+std::vector<CStateSection> CStateFiles::ReadSections(std::string* text, Kind kind)
 {
-    CStateSection section;
-    StartSection(&section, std::string_view());
-    std::string key;   // reused: the downloaded-state file's keys are lower-cased
-    SplitLines(text, [&](std::string_view line) {
+    // Dropped here, not in a copy of the line splitter's: the sections point into the text.
+    if (text->find('\r') != std::string::npos)
+        *text = WithoutCarriageReturns(*text);
+    std::vector<CStateSection> sections;
+    CStateSection section;   // the one being read; its name is empty before the first
+    SplitLines(*text, [&](std::string_view line) {
         line = line.substr(0, line.find('#'));
         if (line.empty())
             return;
         if (line[0] == '[') {
             if (!section.name.empty())
-                close(section);
+                sections.push_back(section);
             const size_t end = line.find(']', 1);
             const size_t length = end == std::string_view::npos ? end : end - 1;
-            StartSection(&section, line.substr(1, length));
+            // The version is carried over to the next section.
+            CStateSection next;
+            next.name = line.substr(1, length);
+            next.version = section.version;
+            section = next;
             return;
         }
-        std::string_view keyView, value;
-        if (!SplitKeyValue(line, &keyView, &value))
+        std::string_view key, value;
+        if (!SplitKeyValue(line, &key, &value))
             return;
-        if (kind == Downloaded) {
-            key.assign(keyView);
-            key = ToLower(std::move(key));
-            keyView = key;
+        if (kind == Downloaded && key.size() == 8 && ToLower(std::string(key)) == "included") {
+            section.included = !IsNo(value);
+            return;
         }
-        std::string* field = FieldOf(&section, keyView, kind);
-        if (!field)
-            return;
-        field->assign(value);
-        if (field == &section.included)
-            *field = ToLower(std::move(*field));
+        if (std::string_view* field = FieldOf(&section, key, kind))
+            *field = value;
     });
     if (!section.name.empty())
-        close(section);
+        sections.push_back(section);
+    return sections;
+}
+
+void CStateFiles::ReadFile(const std::string& path, Kind kind, CStateFileRead* read)
+{
+    read->path = path;
+    read->text.clear();
+    read->damage.clear();
+    read->sections.clear();
+    if (path.empty() || !ReadFileBytes(path, &read->text))
+        return;
+    read->damage = Damage(read->text);
+    if (!read->damage.empty()) {
+        read->text.clear();
+        return;
+    }
+    read->sections = ReadSections(&read->text, kind);
 }
 
 std::string CStateFiles::DownloadedStateText(const CComponentManager& manager)

@@ -1,23 +1,38 @@
 #pragma once
 
-#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class CComponentManager;
 
-/// The values of one section of a component state file, as read.
+/// The values of one section of a component state file, as read: views into the file's text
+/// (or into constants), valid while that text is.
 struct CStateSection {
-    std::string name;
-    std::string version;
-    std::string group;
-    std::string description;
-    std::string package;           // "downloadedpackage" (downloaded-state file only)
-    std::string needSetup;
-    std::string needStartService;
-    std::string counter;           // "downloadedversion" or "installedversion"
-    std::string included = "yes";  // lower-cased (downloaded-state file only)
-    std::string depends;
-    std::string capped;
+    std::string_view name;
+    std::string_view version;
+    std::string_view group;
+    std::string_view description;
+    std::string_view package;           // "downloadedpackage" (downloaded-state file only)
+    std::string_view needSetup;
+    std::string_view needStartService;
+    std::string_view counter = "0.0.0.0";   // "downloadedversion" or "installedversion"
+    bool included = true;               // "included" is not "no" in any case (downloaded only)
+    std::string_view depends;
+    std::string_view capped;
+};
+
+/// One state file read ahead of its merge into a catalogue; filled in place, as the sections
+/// point into text.
+struct CStateFileRead {
+    CStateFileRead() = default;
+    CStateFileRead(const CStateFileRead&) = delete;
+    CStateFileRead& operator=(const CStateFileRead&) = delete;
+
+    std::string path;
+    std::string text;                      // empty when missing or damaged
+    std::string damage;                    // why it is damaged (CStateFiles::Damage), or empty
+    std::vector<CStateSection> sections;   // of text
 };
 
 /// The text side of the two component state files: the section reader both readers share,
@@ -32,19 +47,21 @@ public:
     /// package.
     static const char kInstallDirFile[];
 
-    /// Splits a state file's text into sections and hands each to close, in file order. The
-    /// section handed over is reused for the next one: close copies what it keeps.
-    /// Comments from "#" on and empty lines are dropped; lines are not trimmed. A section
-    /// without a "version" line keeps the version of the one before; a section with an empty
-    /// name is dropped. The downloaded-state file's keys are lower-cased first; the
-    /// installed-state file's keys must match exactly.
     /// Why text cannot be a state file the tool wrote, or empty when it can: empty (the
     /// writers always put the header line), bytes that are not text, or lines without any
     /// component section. A file holding only comments is a state with no components.
     static std::string Damage(const std::string& text);
 
-    static void ReadSections(const std::string& text, Kind kind,
-                             const std::function<void(const CStateSection&)>& close);
+    /// Splits a state file's text into its sections, in file order. Carriage returns are
+    /// removed from *text first; the sections point into it. Comments from "#" on and empty
+    /// lines are dropped; lines are not trimmed. A section without a "version" line keeps the
+    /// version of the one before; a section with an empty name is dropped. The
+    /// downloaded-state file's keys are lower-cased first; the installed-state file's keys
+    /// must match exactly.
+    static std::vector<CStateSection> ReadSections(std::string* text, Kind kind);
+    /// Reads the state file at path into *read (path, text, damage, sections); a missing file
+    /// reads as empty and a damaged one as damage without text. Reports nothing.
+    static void ReadFile(const std::string& path, Kind kind, CStateFileRead* read);
 
     /// The downloaded-state file's text for the manager's current records.
     static std::string DownloadedStateText(const CComponentManager& manager);

@@ -55,8 +55,42 @@ CVersion::CVersion(uint32_t major, uint32_t minor, uint32_t third, uint32_t four
 {
 }
 
+// The shape nearly every version has, "digits.digits.digits" or with a fourth number, read in
+// one pass; false for anything else (letters, blanks, signs, empty pieces, long numbers), which
+// the general reading below handles. Numbers of up to nine digits cannot reach the cap the
+// general reading applies.
+bool CVersion::ReadPlain(std::string_view text)
+{
+    uint32_t numbers[4] = {};
+    size_t count = 0;
+    size_t digits = 0;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            if (++digits > 9)
+                return false;
+            numbers[count] = numbers[count] * 10 + uint32_t(c - '0');
+        } else if (c == '.' && digits > 0 && count < 3) {
+            ++count;
+            digits = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || count < 2)
+        return false;
+    m_Major = numbers[0];
+    m_Minor = numbers[1];
+    m_Third = numbers[2];
+    m_Fourth = numbers[3];
+    m_Kind = KindRelease;
+    m_PartCount = int32_t(count + 1);
+    return true;
+}
+
 CVersion::CVersion(std::string_view text) : m_Kind(KindNotSet)
 {
+    if (ReadPlain(text))
+        return;
     if (text.find('.') == std::string_view::npos)
         return;
     // Pieces are read as they come: the first three as plain numbers, the third and fourth

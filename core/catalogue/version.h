@@ -37,6 +37,8 @@ public:
     int32_t PartCount() const { return m_PartCount; }
 
 private:
+    bool ReadPlain(std::string_view text);
+
     uint32_t m_Major = 0;
     uint32_t m_Minor = 0;
     uint32_t m_Third = 0;

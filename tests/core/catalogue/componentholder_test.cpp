@@ -29,7 +29,7 @@ TEST(Component, TextSettersRefuseAndKeepTheField)
     record.SetName("keep");
     record.SetPackage("keep");
     record.SetGroup("keep");
-    const struct { const char* what; int (CComponent::*set)(const std::string&); int code; } cases[] = {
+    const struct { const char* what; int (CComponent::*set)(std::string_view); int code; } cases[] = {
         {"name", &CComponent::SetName, rc::ComponentNameInvalid},
         {"package", &CComponent::SetPackage, rc::InvalidComponentFileName},
         {"version", &CComponent::SetVersion, rc::InvalidVersion},
