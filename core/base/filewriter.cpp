@@ -141,38 +141,14 @@ int RemoveStaleTemporaries(const std::string& folder,
     return removed;
 }
 
-CBackgroundRename::CBackgroundRename(int fd, std::string from, std::string to)
-    : m_Fd(fd), m_From(std::move(from)), m_To(std::move(to))
+int SyncCloseAndRename(int fd, const std::string& from, const std::string& to)
 {
-}
-
-CBackgroundRename::~CBackgroundRename() { (void)Finish(); }
-
-void CBackgroundRename::Start()
-{
-    if (m_Started)
-        return;
-    m_Started = true;
-    // Where no thread can be had, the work is done by Finish instead.
-    m_Done = std::async(std::launch::async | std::launch::deferred, [fd = m_Fd, from = m_From,
-                                                                      to = m_To] {
-        // Synced before it takes the name: after a power cut the name must not stand for an
-        // empty or short file.
-        int failure = CSystemEnv::Instance().SyncFile(fd) ? 0 : errno;
-        if (::close(fd) != 0 && failure == 0)
-            failure = errno;
-        if (failure == 0 && ::rename(from.c_str(), to.c_str()) != 0)
-            failure = errno;
-        if (failure != 0)
-            ::unlink(from.c_str());
-        return failure;
-    });
-}
-
-int CBackgroundRename::Finish()
-{
-    Start();
-    if (m_Done.valid())
-        m_Result = m_Done.get();
-    return m_Result;
+    int failure = CSystemEnv::Instance().SyncFile(fd) ? 0 : errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(from.c_str(), to.c_str()) != 0)
+        failure = errno;
+    if (failure != 0)
+        ::unlink(from.c_str());
+    return failure;
 }

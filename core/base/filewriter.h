@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <future>
 #include <string>
 
 /// The one writer of the tool's own files (state files, package details, connection details,
@@ -30,30 +29,7 @@ bool WriteAllBytes(int fd, const std::string& content);
 int RemoveStaleTemporaries(const std::string& folder,
                            const std::function<bool(const std::string& target)>& ownFile);
 
-/// A finished file brought to the disk and given its real name on a worker thread, so that
-/// the caller can go on (with the next download) while the disk catches up. Nothing runs until
-/// Start (or Finish); the descriptor belongs to the object from construction. The destructor
-/// waits: a file is never left half renamed because nobody asked how it went.
-class CBackgroundRename {
-public:
-    /// To sync fd, close it and rename from to to.
-    CBackgroundRename(int fd, std::string from, std::string to);
-    ~CBackgroundRename();
-    CBackgroundRename(const CBackgroundRename&) = delete;
-    CBackgroundRename& operator=(const CBackgroundRename&) = delete;
-
-    /// Hands the work to the worker thread; later calls do nothing.
-    void Start();
-    /// Starts the work when that has not happened yet and waits for it: 0 when the file has
-    /// its name on the disk, else the errno of the step that failed (the file is then
-    /// removed, as a failed download's is).
-    int Finish();
-
-private:
-    int m_Fd;
-    std::string m_From;
-    std::string m_To;
-    std::future<int> m_Done;
-    bool m_Started = false;
-    int m_Result = 0;
-};
+/// Brings the open file fd to the disk, closes it and renames from to to: 0, or the errno of
+/// the step that failed (from is then removed). How a finished download takes its name: after
+/// a power cut the name must never stand for an empty or short file.
+int SyncCloseAndRename(int fd, const std::string& from, const std::string& to);

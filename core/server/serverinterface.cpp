@@ -1,5 +1,7 @@
 #include "core/server/serverinterface.h"
 
+#include "core/base/filewriter.h"
+#include "core/base/jobthread.h"
 #include "core/base/nuvversion.h"
 #include "core/nuvoptions.h"
 #include "core/server/connectiondetails.h"
@@ -118,7 +120,8 @@ ServerInterface::~ServerInterface()
     NetTrace("Destroying ServerInterface Object");
     EndTransfer();
     DropTargetFile(Partial::Keep);
-    m_Completing.clear();   // each waits for its file
+    PostCompletions();
+    m_Completer.reset();   // waits until every finished file has its name
     m_Ftp.reset();
     m_Http.reset();
     NetTraceClose();
@@ -151,8 +154,7 @@ int ServerInterface::GetFile(const std::string& remotePath, const std::string& l
     // Files finished earlier go to the disk while this one arrives. Started only now, not
     // when they arrived, their syncs do not hold up the state a batch saves between two
     // downloads: a sync there would have to wait for the data of every file being synced.
-    for (auto& pending : m_Completing)
-        pending.second->Start();
+    PostCompletions();
     m_LocalDir = localDir;
     m_FailureReason.clear();
     m_LastReply.clear();
@@ -186,7 +188,9 @@ int ServerInterface::FinishFile(const std::string& localPath)
     const auto pending = m_Completing.find(localPath);
     if (pending == m_Completing.end())
         return NO_FTP_ERROR;
-    const int failure = pending->second->Finish();
+    PostCompletions();
+    m_Completer->Wait();
+    const int failure = pending->second->failure;
     m_Completing.erase(pending);
     if (failure == 0)
         return NO_FTP_ERROR;
@@ -308,39 +312,46 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
         DropTargetFile(Partial::Remove);
         return true;
     }
-    if (m_Completion == Completion::InBackground && CompleteInBackground())
-        return true;
-    // On the disk before it takes the real name: after a power cut the name must not stand
-    // for an empty or short file.
-    const bool synced = flushed && m_TargetFile->flush() &&
-                        CSystemEnv::Instance().SyncFile(m_TargetFile->handle());
-    m_TargetFile->close();
-    const std::string partial = PartialPath(m_LocalPath);
-    if (synced && ::rename(partial.c_str(), m_LocalPath.c_str()) == 0) {
-        m_TargetFile.reset();
-        return true;
-    }
-    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(errno);
-    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
-    m_Error = true;
-    DropTargetFile(Partial::Remove);
-    return false;
-}
-
-bool ServerInterface::CompleteInBackground()
-{
-    // The worker gets a descriptor of its own, so the file object can go now.
-    const int fd = ::fcntl(m_TargetFile->handle(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0 || !m_TargetFile->flush()) {
-        if (fd >= 0)
-            ::close(fd);
-        return false;   // done here and now instead
+    // A descriptor of its own for the sync and the rename, so the file object can go now.
+    const int fd = flushed ? ::fcntl(m_TargetFile->handle(), F_DUPFD_CLOEXEC, 0) : -1;
+    if (fd < 0) {
+        FailCompletion(errno);
+        DropTargetFile(Partial::Remove);
+        return false;
     }
     m_TargetFile->close();
     m_TargetFile.reset();
-    m_Completing[m_LocalPath] =
-        std::make_unique<CBackgroundRename>(fd, PartialPath(m_LocalPath), m_LocalPath);
+    if (m_Completion == Completion::InBackground) {
+        m_Completing[m_LocalPath] = std::make_unique<Completing>(Completing{fd});
+        return true;
+    }
+    if (const int failure = SyncCloseAndRename(fd, PartialPath(m_LocalPath), m_LocalPath)) {
+        FailCompletion(failure);
+        return false;
+    }
     return true;
+}
+
+void ServerInterface::FailCompletion(int failure)
+{
+    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(failure);
+    NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
+    m_Error = true;
+}
+
+void ServerInterface::PostCompletions()
+{
+    for (auto& [path, pending] : m_Completing) {
+        if (pending->posted)
+            continue;
+        if (!m_Completer)
+            m_Completer = std::make_unique<CJobThread>();
+        pending->posted = true;
+        Completing* job = pending.get();   // stays in the map until its job has run
+        m_Completer->Post([job, path = path] {
+            job->failure = SyncCloseAndRename(job->fd, PartialPath(path), path);
+        });
+    }
 }
 
 bool ServerInterface::VerifyDigest(bool* restarted)

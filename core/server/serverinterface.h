@@ -2,7 +2,6 @@
 
 #include "core/base/digest.h"
 #include "core/base/fileutils.h"
-#include "core/base/filewriter.h"
 #include "core/server/responseheader.h"
 
 #include <QElapsedTimer>
@@ -18,6 +17,7 @@
 
 class CConnectionDetails;
 class CCurlMulti;
+class CJobThread;
 class QEventLoop;
 class QFile;
 
@@ -170,9 +170,10 @@ private:
     /// Syncs the finished target and gives it its own name (an empty one is removed when
     /// removeIfEmpty); false, with the transfer failed, when that cannot be done.
     bool CompleteTargetFile(bool removeIfEmpty);
-    /// CompleteTargetFile's sync and rename handed to a worker; false when that cannot be
-    /// started (nothing changed then).
-    bool CompleteInBackground();
+    /// Fails the transfer: the finished file could not take its name (errno failure).
+    void FailCompletion(int failure);
+    /// Hands the sync and rename of the finished files not handed over yet to m_Completer.
+    void PostCompletions();
     CURL* NewEasy();
     bool StartFtp(const std::string& url, bool loginOnly);
     int SendHttpRequest();
@@ -210,8 +211,16 @@ private:
     std::unique_ptr<QFile> m_TargetFile;
     std::string m_LocalPath;
     Completion m_Completion = Completion::Now;
-    /// Finished files still being synced and renamed, by their local path.
-    std::map<std::string, std::unique_ptr<CBackgroundRename>> m_Completing;
+    /// A finished file still under its partial name: its descriptor, whether its sync and
+    /// rename were posted, and the errno they ended with.
+    struct Completing {
+        int fd;
+        bool posted = false;
+        int failure = 0;
+    };
+    /// By local path, until FinishFile; each entry outlives its job.
+    std::map<std::string, std::unique_ptr<Completing>> m_Completing;
+    std::unique_ptr<CJobThread> m_Completer;   // syncs and renames them; ended before the map
     QElapsedTimer m_Clock;
     QTimer m_InactivityTimer{this};   // a child, so tests can find it by its name
     QEventLoop* m_Loop = nullptr;   // the running wait's loop, on the stack of WaitForJobs
