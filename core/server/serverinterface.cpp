@@ -188,7 +188,8 @@ int ServerInterface::FinishFile(const std::string& localPath)
     const auto pending = m_Completing.find(localPath);
     if (pending == m_Completing.end())
         return NO_FTP_ERROR;
-    PostCompletions();
+    // Only this one: a file that arrived after it is to be synced with the next transfer.
+    PostCompletion(localPath, pending->second.get());
     m_Completer->Wait();
     const int failure = pending->second->failure;
     m_Completing.erase(pending);
@@ -341,17 +342,21 @@ void ServerInterface::FailCompletion(int failure)
 
 void ServerInterface::PostCompletions()
 {
-    for (auto& [path, pending] : m_Completing) {
-        if (pending->posted)
-            continue;
-        if (!m_Completer)
-            m_Completer = std::make_unique<CJobThread>();
-        pending->posted = true;
-        Completing* job = pending.get();   // stays in the map until its job has run
-        m_Completer->Post([job, path = path] {
-            job->failure = SyncCloseAndRename(job->fd, PartialPath(path), path);
-        });
-    }
+    for (auto& [path, pending] : m_Completing)
+        PostCompletion(path, pending.get());
+}
+
+void ServerInterface::PostCompletion(const std::string& path, Completing* job)
+{
+    if (job->posted)
+        return;
+    if (!m_Completer)
+        m_Completer = std::make_unique<CJobThread>();
+    job->posted = true;
+    // The entry stays in the map until its job has run.
+    m_Completer->Post([job, path] {
+        job->failure = SyncCloseAndRename(job->fd, PartialPath(path), path);
+    });
 }
 
 bool ServerInterface::VerifyDigest(bool* restarted)

@@ -174,6 +174,8 @@ private:
     void FailCompletion(int failure);
     /// Hands the sync and rename of the finished files not handed over yet to m_Completer.
     void PostCompletions();
+    struct Completing;
+    void PostCompletion(const std::string& path, Completing* job);
     CURL* NewEasy();
     bool StartFtp(const std::string& url, bool loginOnly);
     int SendHttpRequest();
