@@ -68,10 +68,10 @@ int CDistribution::getComponents()
     ServerInterface* server = ServerInterface::Instance();
     int loaded = rc::Success;
     // Each list is read into the catalogue on a thread of its own while the next one is being
-    // fetched, and the state files are read there first, while the first list is. The
-    // catalogue and the state files read are that thread's until Wait() returns; it reads
-    // the lists one after another in their order, so the records are filed as before. The
-    // state files are merged into the finished catalogue.
+    // fetched; the catalogue is that thread's until Wait() returns. It reads the lists one
+    // after another in their order, so the records are filed as before. Reading the lists
+    // takes longer than fetching them: the state files are read here, after the last fetch,
+    // while that thread catches up, and merged into the finished catalogue.
     const bool readState = !state.m_bPTFReferenceOnly;
     CComponentManager::StateFilesRead stateFiles;
     std::vector<std::pair<std::string, int>> unread;
@@ -79,8 +79,6 @@ int CDistribution::getComponents()
     if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
         reader = std::make_unique<CJobThread>();
-        if (readState)
-            reader->Post([this, &stateFiles] { m_pComponentManager->ReadStateFilesAhead(&stateFiles); });
         const int pairs = FileListCount();
         int counter = 1;
         for (const FileList& list : m_FileLists) {
@@ -133,6 +131,8 @@ int CDistribution::getComponents()
             ++counter;
         }
         state.m_bCatalogueFromServer = true;
+        if (readState)
+            m_pComponentManager->ReadStateFilesAhead(&stateFiles);   // touches no record
         reader->Wait();
     } else {
         state.m_bCatalogueFromServer = false;
