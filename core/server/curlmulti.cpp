@@ -18,6 +18,10 @@ namespace {
 // against any other gap; it is slow, so a long transfer is not woken for nothing.
 constexpr int kMaxKickMs = 64;
 constexpr int kHeartbeatMs = 1000;
+// curl still polls the sockets it did not report when asked to wait itself; a run that finds
+// nothing watched first waits on them this long at most, so that a server's answer wakes the
+// transfer at once (the loop stays responsive: the wait is short and ends with the answer).
+constexpr int kIdleWaitMs = 5;
 
 /// The two notifiers of one curl socket.
 class CSocketWatch : public QObject {
@@ -48,7 +52,10 @@ CCurlMulti::CCurlMulti(DoneHandler onDone) : m_OnDone(std::move(onDone))
     m_Heartbeat.setInterval(kHeartbeatMs);
     QObject::connect(&m_Heartbeat, &QTimer::timeout, this, [this] { Heartbeat(); });
     m_Kick.setSingleShot(true);
-    QObject::connect(&m_Kick, &QTimer::timeout, this, [this] { Heartbeat(); });
+    QObject::connect(&m_Kick, &QTimer::timeout, this, [this] {
+        WaitForCurlSockets();
+        Heartbeat();
+    });
     if (!m_Multi)
         return;
     curl_multi_setopt(m_Multi, CURLMOPT_SOCKETFUNCTION, &CCurlMulti::OnSocket);
@@ -109,6 +116,18 @@ void CCurlMulti::Heartbeat()
         NetTrace("curl_multi_perform failed: %s", curl_multi_strerror(code));
     ReportFinished();
     KickIfIdle(running);
+}
+
+void CCurlMulti::WaitForCurlSockets()
+{
+    if (!m_Multi || m_InCurl)
+        return;
+    int ready = 0;
+    m_InCurl = true;
+    const CURLMcode code = curl_multi_wait(m_Multi, nullptr, 0, kIdleWaitMs, &ready);
+    m_InCurl = false;
+    if (code == CURLM_OK && ready > 0)
+        m_KickMs = 0;   // an answer came: the next gap starts with short kicks again
 }
 
 int CCurlMulti::OnSocket(CURL*, curl_socket_t socket, int what, void* self, void* watch)

@@ -39,6 +39,8 @@ private:
     void ReportFinished();
     /// Runs every transfer once, whatever curl last asked to be woken for.
     void Heartbeat();
+    /// While no socket is watched: waits briefly on the sockets curl polls itself.
+    void WaitForCurlSockets();
     /// Schedules Heartbeat, sooner or later, while running transfers have no socket watched.
     void KickIfIdle(int running);
 
