@@ -30,13 +30,13 @@ bool IsRealFolder(const std::string& path)
 }
 
 // Long walks let the graphical program repaint and record a cancel request.
+}  // namespace
+
 void ProcessPendingEvents()
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }
-
-}  // namespace
 
 std::vector<std::string> ListEntries(const std::string& folder)
 {
@@ -376,14 +376,8 @@ int DeleteFileTree(const std::string& given)
     ProcessPendingEvents();
     if (path == "." || path == "..")
         return rc::InvalidTreeName;
-    if (EntryExists(path) && !IsRealFolder(path)) {
-        Trace("Deleting file( %s )", path.c_str());
-        if (CSystemEnv::Instance().RemoveFile(path))
-            return rc::Success;
-        Trace("Could not delete %s (FILE)", path.c_str());
-        NUVDisplay("Unable to remove file: %s\n", path.c_str());
-        return rc::CannotRemoveFile;
-    }
+    if (EntryExists(path) && !IsRealFolder(path))
+        return DeleteFileEntry(path);
     for (const std::string& name : ListEntries(path)) {
         const int result = DeleteFileTree(JoinPath(path, name));
         if (result != rc::Success)
@@ -394,6 +388,16 @@ int DeleteFileTree(const std::string& given)
         return rc::Success;
     Trace("Could not delete %s (DIR) ", path.c_str());
     return rc::CannotRemoveDir;
+}
+
+int DeleteFileEntry(const std::string& path)
+{
+    Trace("Deleting file( %s )", path.c_str());
+    if (CSystemEnv::Instance().RemoveFile(path))
+        return rc::Success;
+    Trace("Could not delete %s (FILE)", path.c_str());
+    NUVDisplay("Unable to remove file: %s\n", path.c_str());
+    return rc::CannotRemoveFile;
 }
 
 int CopyTree(const std::string& source, const std::string& destination)

@@ -39,6 +39,10 @@ int RemoveEmptyDir(const std::string& path);
 /// "." or ".." is 35; a file that cannot be removed prints "Unable to remove file: %s\n" and
 /// gives 36 (the rest stays); a folder that cannot be removed gives 37.
 int DeleteFileTree(const std::string& path);
+/// DeleteFileTree for a path known to be a file or a link: 0, or 36 with the same line.
+int DeleteFileEntry(const std::string& path);
+/// Lets the program's window repaint and take clicks during long work; nothing without one.
+void ProcessPendingEvents();
 /// Creates a folder and its missing parents; double quotes are dropped. 0 created,
 /// 105 it already existed, 62 a level could not be made.
 int MakeDirPath(const std::string& path);

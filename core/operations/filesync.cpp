@@ -13,6 +13,10 @@ namespace {
 
 bool StatEntry(const std::string& path, struct stat* st) { return ::lstat(path.c_str(), st) == 0; }
 
+// A window stays responsive through the removal of a large component without paying an event
+// loop pass per file: a few dozen unlinks take a millisecond or two.
+constexpr size_t kEntriesBetweenEvents = 64;
+
 // The entry as a plain relative path: separators of either kind become "/", empty and "."
 // parts go and ".." takes the part before it away, so that an entry always stays relative to
 // its folder. False when ".." would climb above that folder.
@@ -336,7 +340,10 @@ int CFileSync::UninstallEntries(const std::string& installationFolder)
     PathSet listed;
     for (const Entry& entry : m_UninstallEntries)
         listed.insert(entry.path);
+    size_t visited = 0;
     for (const Entry& entry : m_UninstallEntries) {
+        if (++visited % kEntriesBetweenEvents == 0)
+            ProcessPendingEvents();
         const std::string path = JoinPath(installationFolder, entry.path);
         struct stat st;
         if (!StatEntry(path, &st) || S_ISDIR(st.st_mode))
@@ -347,7 +354,7 @@ int CFileSync::UninstallEntries(const std::string& installationFolder)
                   path.c_str());
             continue;
         }
-        const int deleted = DeleteFileTree(path);
+        const int deleted = DeleteFileEntry(path);   // the lstat above says it is no folder
         if (deleted != rc::Success)
             return deleted;
     }
