@@ -29,9 +29,9 @@ bool IsRealFolder(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Long walks let the graphical program repaint and record a cancel request.
 }  // namespace
 
+// Long walks let the graphical program repaint and record a cancel request.
 void ProcessPendingEvents()
 {
     if (QCoreApplication::instance())

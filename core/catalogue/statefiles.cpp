@@ -13,19 +13,25 @@ namespace {
 
 constexpr size_t kInstallDirLineLimit = 1023;
 
-// Where a key's value goes; null for keys the file kind does not know. The downloaded-state
-// file's keys count in any case.
+constexpr size_t kLongestKey = 24;   // longer than any key known
+
+// The key as the file kind compares it: the downloaded-state file's keys count in any case,
+// so they are lower-cased into buffer; empty for a key longer than any known.
+std::string_view KeyOf(std::string_view key, CStateFiles::Kind kind, char (&buffer)[kLongestKey])
+{
+    if (kind != CStateFiles::Downloaded)
+        return key;
+    if (key.size() > sizeof buffer)
+        return std::string_view();
+    for (size_t i = 0; i < key.size(); ++i)
+        buffer[i] = key[i] >= 'A' && key[i] <= 'Z' ? char(key[i] - 'A' + 'a') : key[i];
+    return std::string_view(buffer, key.size());
+}
+
+// Where a key's value goes; null for keys the file kind does not know.
 std::string_view* FieldOf(CStateSection* s, std::string_view key, CStateFiles::Kind kind)
 {
     const bool downloaded = kind == CStateFiles::Downloaded;
-    char lower[24];   // longer than any key known
-    if (downloaded) {
-        if (key.size() > sizeof lower)
-            return nullptr;
-        for (size_t i = 0; i < key.size(); ++i)
-            lower[i] = key[i] >= 'A' && key[i] <= 'Z' ? char(key[i] - 'A' + 'a') : key[i];
-        key = std::string_view(lower, key.size());
-    }
     if (key == "version") return &s->version;
     if (key == "group") return &s->group;
     if (key == "description") return &s->description;
@@ -88,14 +94,14 @@ std::vector<CStateSection> CStateFiles::ReadSections(std::string* text, Kind kin
             section = next;
             return;
         }
-        std::string_view key, value;
-        if (!SplitKeyValue(line, &key, &value))
+        std::string_view written, value;
+        if (!SplitKeyValue(line, &written, &value))
             return;
-        if (kind == Downloaded && key.size() == 8 && ToLower(std::string(key)) == "included") {
+        char buffer[kLongestKey];
+        const std::string_view key = KeyOf(written, kind, buffer);
+        if (kind == Downloaded && key == "included")
             section.included = !IsNo(value);
-            return;
-        }
-        if (std::string_view* field = FieldOf(&section, key, kind))
+        else if (std::string_view* field = FieldOf(&section, key, kind))
             *field = value;
     });
     if (!section.name.empty())

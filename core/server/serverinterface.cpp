@@ -94,6 +94,12 @@ bool HasArchiveSignature(const char* data, size_t length)
     return false;
 }
 
+
+/// Why a finished file could not take its name (errno failure).
+std::string CompletionError(const std::string& path, int failure)
+{
+    return "cannot complete " + path + ": " + std::strerror(failure);
+}
 }  // namespace
 
 ServerInterface* ServerInterface::Instance()
@@ -195,7 +201,7 @@ int ServerInterface::FinishFile(const std::string& localPath)
     m_Completing.erase(pending);
     if (failure == 0)
         return NO_FTP_ERROR;
-    m_ErrorString = "cannot complete " + localPath + ": " + std::strerror(failure);
+    m_ErrorString = CompletionError(localPath, failure);
     NetTrace("Has Error - %s", m_ErrorString.c_str());
     return TRANSFER_FAILED;
 }
@@ -335,7 +341,7 @@ bool ServerInterface::CompleteTargetFile(bool removeIfEmpty)
 
 void ServerInterface::FailCompletion(int failure)
 {
-    m_ErrorString = "cannot complete " + m_LocalPath + ": " + std::strerror(failure);
+    m_ErrorString = CompletionError(m_LocalPath, failure);
     NetTrace("%d Has Error - %s", m_RequestId, m_ErrorString.c_str());
     m_Error = true;
 }
