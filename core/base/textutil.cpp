@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::string TrimSpaces(const std::string& text) { return TrimChars(text, " "); }
 
@@ -119,15 +122,34 @@ bool IsPlainText(std::string_view bytes)
 
 bool ReadFileBytes(const std::string& path, std::string* content)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    std::string text;
-    char block[65536];
-    while (in.read(block, sizeof block) || in.gcount() > 0)
-        text.append(block, size_t(in.gcount()));
-    if (in.bad())
-        return false;
+    // Read straight into a text of the file's size: grown a block at a time, a state file of
+    // a large catalogue was copied several times over and its pages touched twice. One byte
+    // more lets the read that finds the end need no growth; files whose size is not known
+    // (or grows meanwhile) still read whole, the text doubling as needed.
+    struct stat status;
+    const size_t expected =
+        ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) ? size_t(status.st_size) : 0;
+    std::string text(expected + 1, '\0');
+    size_t used = 0;
+    for (;;) {
+        if (used == text.size())
+            text.resize(std::max<size_t>(text.size() * 2, 65536));
+        const ssize_t got = ::read(fd, &text[used], text.size() - used);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (got == 0)
+            break;
+        used += size_t(got);
+    }
+    ::close(fd);
+    text.resize(used);
     *content = std::move(text);
     return true;
 }

@@ -69,16 +69,24 @@ int CDistribution::getComponents()
     int loaded = rc::Success;
     // Each list is read into the catalogue on a thread of its own while the next one is being
     // fetched; the catalogue is that thread's until Wait() returns. It reads the lists one
-    // after another in their order, so the records are filed as before. Reading the lists
-    // takes longer than fetching them: the state files are read here, after the last fetch,
-    // while that thread catches up, and merged into the finished catalogue.
+    // after another in their order, so the records are filed as before. The state files are
+    // read meanwhile on a third thread (the fetching one mostly waits for the server, and the
+    // reading touches no record), and merged into the finished catalogue.
     const bool readState = !state.m_bPTFReferenceOnly;
     CComponentManager::StateFilesRead stateFiles;
     std::vector<std::pair<std::string, int>> unread;
-    std::unique_ptr<CJobThread> reader;   // after what its jobs use: it is ended first
+    // After what their jobs use: they are ended first.
+    std::unique_ptr<CJobThread> reader;
+    std::unique_ptr<CJobThread> stateReader;
     if (state.m_bOnline && server->IsConnected()) {
         Trace("Processing File List for %s", m_Name.c_str());
         reader = std::make_unique<CJobThread>();
+        if (readState) {
+            stateReader = std::make_unique<CJobThread>();
+            stateReader->Post([this, &stateFiles] {
+                m_pComponentManager->ReadStateFilesAhead(&stateFiles);
+            });
+        }
         const int pairs = FileListCount();
         int counter = 1;
         for (const FileList& list : m_FileLists) {
@@ -99,7 +107,7 @@ int CDistribution::getComponents()
                 ++counter;
                 continue;
             }
-            std::string text = server->GetFileTextData();
+            std::string text = server->TakeFileTextData();
             if (text.empty()) {
                 Trace("\tFileListText Empty - UNEXPECTED RESULT");
                 result = server->GetFile(remote, folder, true);
@@ -107,7 +115,7 @@ int CDistribution::getComponents()
                     Trace("\tFTP ERROR FTPReturnCode = %d", result);
                     continue;
                 }
-                text = server->GetFileTextData();
+                text = server->TakeFileTextData();
                 if (text.empty()) {
                     Trace("\tStill FileListText Empty - DOUBLY UNEXPECTED RESULT");
                     continue;
@@ -131,8 +139,8 @@ int CDistribution::getComponents()
             ++counter;
         }
         state.m_bCatalogueFromServer = true;
-        if (readState)
-            m_pComponentManager->ReadStateFilesAhead(&stateFiles);   // touches no record
+        if (stateReader)
+            stateReader->Wait();
         reader->Wait();
     } else {
         state.m_bCatalogueFromServer = false;

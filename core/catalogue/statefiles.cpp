@@ -77,6 +77,9 @@ std::vector<CStateSection> CStateFiles::ReadSections(std::string* text, Kind kin
     if (text->find('\r') != std::string::npos)
         *text = WithoutCarriageReturns(*text);
     std::vector<CStateSection> sections;
+    // Room for every "[" at once: a large state file would otherwise move its sections
+    // around several times while they are read. A "[" inside a value only reserves one more.
+    sections.reserve(size_t(std::count(text->begin(), text->end(), '[')));
     CStateSection section;   // the one being read; its name is empty before the first
     SplitLines(*text, [&](std::string_view line) {
         line = line.substr(0, line.find('#'));

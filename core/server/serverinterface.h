@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 class CConnectionDetails;
 class CCurlMulti;
@@ -82,6 +83,8 @@ public:
     const std::string& GetReceivedDigest() const { return m_ReceivedDigest; }
     /// The text of the last memory-mode download.
     std::string GetFileTextData() const { return m_TextData; }
+    /// The same text handed over without a copy; the interface keeps none of it.
+    std::string TakeFileTextData() { return std::exchange(m_TextData, std::string()); }
     /// The size in bytes the server gives for remotePath (FTP SIZE; nothing is transferred
     /// and nothing is written), or -1 when it gives none: through the proxy, off-line, a
     /// missing file, a failed or busy engine. Spins an event loop.
