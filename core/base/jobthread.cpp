@@ -1,19 +1,6 @@
 #include "core/base/jobthread.h"
 
-#include <malloc.h>
-
-namespace {
-
-// Allocations of a second thread would come from a heap of its own, which glibc grows a page
-// at a time with a system call each: thousands for a catalogue, more than the thread saves.
-// One heap for the process grows in large steps; the threads seldom allocate at once.
-void UseOneHeap()
-{
-    static const bool set = mallopt(M_ARENA_MAX, 1) == 1;
-    (void)set;   // a refusal leaves a heap per thread: slower, no less correct
-}
-
-}  // namespace
+#include "core/base/heap.h"
 
 CJobThread::CJobThread()
 {

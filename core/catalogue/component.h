@@ -46,7 +46,8 @@ public:
     /// with 7 and a trace line, and the record then has no archive at all (ArchiveName() is
     /// empty) until a good name is set: such a name would reach outside the cache folder.
     int SetPackage(std::string_view package);
-    /// 8 when empty; any other text is parsed.
+    /// 8 when empty; any other text is parsed. Versions are set before a record is filed in
+    /// a holder, which keeps a copy to sort and find by.
     int SetVersion(std::string_view version);
     /// 9 when empty.
     int SetGroup(std::string_view group);

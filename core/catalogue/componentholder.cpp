@@ -39,9 +39,9 @@ CComponent* CComponentHolder::AddComponent(CComponent&& record)
 CComponent* CComponentHolder::AddComponent(std::unique_ptr<CComponent> record)
 {
     CTraceScope scope("CComponentHolder::AddComponent( CComponent* pCmpnt )");
-    m_Components.push_back(std::move(record));
-    CComponent* filed = m_Components.back().get();
+    CComponent* filed = record.get();
     filed->SetHolder(this);
+    m_Components.push_back(Filed{filed->GetVersion(), std::move(record)});
     return filed;
 }
 
@@ -49,13 +49,11 @@ void CComponentHolder::SortVersions()
 {
     if (m_Components.empty())
         return;
-    auto less = [](const std::unique_ptr<CComponent>& a, const std::unique_ptr<CComponent>& b) {
-        return a->GetVersion() < b->GetVersion();
-    };
+    auto less = [](const Filed& a, const Filed& b) { return a.version < b.version; };
     // Catalogues list versions in order as a rule; a stable sort would leave them as they are.
     if (!std::is_sorted(m_Components.begin(), m_Components.end(), less))
         std::stable_sort(m_Components.begin(), m_Components.end(), less);
-    m_MaxVersion = m_Components.back()->GetVersion();
+    m_MaxVersion = m_Components.back().version;
     if (IsDebugTraceOn())   // the version text is not worth making for nothing
         Trace("Max version of %s: %s", m_Name.c_str(), m_MaxVersion.ToString().c_str());
 }
@@ -63,9 +61,9 @@ void CComponentHolder::SortVersions()
 void CComponentHolder::PrintListOfComponentVersions() const
 {
     Trace("CComponentHolder::PrintListOfComponentVersions : START");
-    for (const auto& record : m_Components)
-        Trace("Component:%s file:%s included:%d", record->GetName().c_str(),
-              record->GetPackage().c_str(), record->IsIncluded() ? 1 : 0);
+    for (const Filed& filed : m_Components)
+        Trace("Component:%s file:%s included:%d", filed.record->GetName().c_str(),
+              filed.record->GetPackage().c_str(), filed.record->IsIncluded() ? 1 : 0);
     Trace("CComponentHolder::PrintListOfComponentVersions : END");
 }
 
@@ -73,32 +71,32 @@ CComponent* CComponentHolder::GetByIndex(int i) const
 {
     if (i < 0 || i >= Count())
         return nullptr;
-    return m_Components[size_t(i)].get();
+    return m_Components[size_t(i)].record.get();
 }
 
 CComponent* CComponentHolder::FindByVersion(const CVersion& version) const
 {
-    for (const auto& record : m_Components)
-        if (record->GetVersion() == version)
-            return record.get();
+    for (const Filed& filed : m_Components)
+        if (filed.version == version)
+            return filed.record.get();
     return nullptr;
 }
 
 CComponent* CComponentHolder::FindByAction(int action) const
 {
-    for (const auto& record : m_Components)
-        if (record->GetAction() == action)
-            return record.get();
+    for (const Filed& filed : m_Components)
+        if (filed.record->GetAction() == action)
+            return filed.record.get();
     return nullptr;
 }
 
 CComponent* CComponentHolder::GetLatest() const
 {
-    CComponent* latest = nullptr;
-    for (const auto& record : m_Components)
-        if (!latest || latest->GetVersion() < record->GetVersion())
-            latest = record.get();
-    return latest;
+    const Filed* latest = nullptr;
+    for (const Filed& filed : m_Components)
+        if (!latest || latest->version < filed.version)
+            latest = &filed;
+    return latest ? latest->record.get() : nullptr;
 }
 
 CComponent* CComponentHolder::GetCurrent() const
@@ -115,8 +113,8 @@ CVersion CComponentHolder::GetEffectiveVersion() const
 
 void CComponentHolder::ClearActions()
 {
-    for (const auto& record : m_Components)
-        record->StoreAction(CComponent::ActionNone);
+    for (const Filed& filed : m_Components)
+        filed.record->StoreAction(CComponent::ActionNone);
 }
 
 int CComponentHolder::ReplaceInstalled(const CVersion& version)
@@ -138,11 +136,11 @@ int CComponentHolder::ReplaceInstalled(const CVersion& version)
 
 bool CComponentHolder::IsLowestInstalled() const
 {
-    const CComponent* lowest = nullptr;
-    for (const auto& record : m_Components)
-        if (!lowest || record->GetVersion() < lowest->GetVersion())
-            lowest = record.get();
-    return lowest && lowest->GetVersion() == m_InstalledVersion;
+    const CVersion* lowest = nullptr;
+    for (const Filed& filed : m_Components)
+        if (!lowest || filed.version < *lowest)
+            lowest = &filed.version;
+    return lowest && *lowest == m_InstalledVersion;
 }
 
 void CComponentHolder::CapAtCurrent()
@@ -168,13 +166,13 @@ void CComponentHolder::CapAtLatest()
 std::vector<CVersion> CComponentHolder::DuplicateVersions() const
 {
     std::map<VersionKey, int> counts;
-    for (const auto& record : m_Components)
-        ++counts[KeyOf(record->GetVersion())];
+    for (const Filed& filed : m_Components)
+        ++counts[KeyOf(filed.version)];
     std::vector<CVersion> duplicates;
-    for (const auto& record : m_Components) {
-        int& count = counts[KeyOf(record->GetVersion())];
+    for (const Filed& filed : m_Components) {
+        int& count = counts[KeyOf(filed.version)];
         if (count > 1) {
-            duplicates.push_back(record->GetVersion());
+            duplicates.push_back(filed.version);
             count = 0;   // listed once
         }
     }

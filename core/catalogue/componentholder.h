@@ -11,7 +11,8 @@
 /// All versions of one component name, with the per-component state: installed, downloaded,
 /// highest, capped and template versions. Owns its records; each record keeps its address for
 /// the holder's lifetime (sorting moves only the owning pointers), so dependency references
-/// into other holders stay valid. Not copyable: records point back at their holder.
+/// into other holders stay valid. A filed record's version must not be changed. Not copyable:
+/// records point back at their holder.
 class CComponentHolder {
 public:
     explicit CComponentHolder(const std::string& name);
@@ -84,8 +85,17 @@ public:
 private:
     static int SetVersionText(CVersion* field, std::string_view text);
 
+    // A record with a copy of its version. Sorting and finding by version run over every
+    // holder after each catalogue read; with the versions side by side they read this array
+    // instead of each record, which lie scattered over the heap. A filed record's version
+    // does not change, so the copy cannot go stale.
+    struct Filed {
+        CVersion version;
+        std::unique_ptr<CComponent> record;
+    };
+
     std::string m_Name;
-    std::vector<std::unique_ptr<CComponent>> m_Components;
+    std::vector<Filed> m_Components;
     CVersion m_InstalledVersion;
     CVersion m_DownloadedVersion;
     CVersion m_MaxVersion;

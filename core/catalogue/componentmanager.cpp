@@ -82,12 +82,13 @@ CComponentHolder* CComponentManager::FindHolder(const std::string& name) const
 
 CComponentHolder* CComponentManager::AddHolder(const std::string& name)
 {
-    if (CComponentHolder* existing = FindHolder(name))
-        return existing;
+    // One look-up for both cases: a catalogue read creates thousands of holders.
+    const auto [it, added] = m_Index.try_emplace(name, nullptr);
+    if (!added)
+        return it->second;
     m_Holders.push_back(std::make_unique<CComponentHolder>(name));
-    CComponentHolder* holder = m_Holders.back().get();
-    m_Index.emplace(name, holder);
-    return holder;
+    it->second = m_Holders.back().get();
+    return it->second;
 }
 
 CComponent* CComponentManager::FindCurrentComponent(const std::string& name) const
@@ -103,6 +104,7 @@ void CComponentManager::ClearHolders()
 {
     m_DependencyList.clear();
     m_VisitedHolders.clear();
+    m_pLastFiledHolder = nullptr;
     m_Index.clear();
     m_Holders.clear();
 }
@@ -151,10 +153,16 @@ CComponent* CComponentManager::FileRecord(CComponent&& record)
 
 CComponent* CComponentManager::FileRecord(std::unique_ptr<CComponent> record)
 {
-    CComponentHolder* holder = FindHolder(record->GetName());
-    if (!holder) {
-        Trace("\tCreating Holder %s", record->GetName().c_str());
-        holder = AddHolder(record->GetName());
+    // Catalogues list the versions of a component one after another: the holder of the record
+    // before is asked first, which spares most look-ups by name.
+    CComponentHolder* holder = m_pLastFiledHolder;
+    if (!holder || holder->GetName() != record->GetName()) {
+        holder = FindHolder(record->GetName());
+        if (!holder) {
+            Trace("\tCreating Holder %s", record->GetName().c_str());
+            holder = AddHolder(record->GetName());
+        }
+        m_pLastFiledHolder = holder;
     }
     Trace("\t(%d)Adding.... %s", HolderCount(), record->GetName().c_str());
     return holder->AddComponent(std::move(record));
@@ -578,10 +586,11 @@ void CComponentManager::CloseDownloadedSection(const CStateSection& section)
         (void)record.SetVersion(section.version);
         record.SetIncluded(included);
         const bool online = CRunState::Instance().m_bOnline;
-        if (version != CVersion("0.0.0") && (!online || record.IsInCache(false)))
-            AddHolder(name)->AddComponent(std::move(record));
+        if (version != CVersion("0.0.0") && (!online || record.IsInCache(false))) {
+            holder = AddHolder(name);
+            holder->AddComponent(std::move(record));
+        }
     }
-    holder = FindHolder(name);
     if (!holder)
         return;
     if (!section.capped.empty())

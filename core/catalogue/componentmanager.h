@@ -241,6 +241,7 @@ private:
     CDistribution* m_pDistribution;   // not owned
     std::vector<std::unique_ptr<CComponentHolder>> m_Holders;
     std::unordered_map<std::string, CComponentHolder*> m_Index;   // name -> holder
+    CComponentHolder* m_pLastFiledHolder = nullptr;   // FileRecord's last, one of m_Holders
     std::vector<CComponentHolder*> m_VisitedHolders;   // to clear the marks of one resolution
     std::vector<CComponent*> m_DependencyList;
     bool m_bStop = false;

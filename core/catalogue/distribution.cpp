@@ -3,6 +3,7 @@
 #include "core/catalogue/cache.h"
 #include "core/catalogue/componentmanager.h"
 #include "core/catalogue/packagetemplate.h"
+#include "core/base/heap.h"
 #include "core/base/jobthread.h"
 #include "core/base/outputmodule.h"
 #include "core/base/resultcodes.h"
@@ -18,6 +19,7 @@
 namespace {
 
 const char kSoftwareRoot[] = "/software";
+constexpr size_t kCatalogueHeap = size_t(64) << 20;
 
 /// The server path of a file list: below the software root, in the sub-path when there is one.
 std::string RemoteFileListPath(const std::string& fileList, const std::string& subPath)
@@ -67,6 +69,9 @@ int CDistribution::getComponents()
         NUVDisplay("\nReading Distribution Info %3d%%\r", 0);
     ServerInterface* server = ServerInterface::Instance();
     int loaded = rc::Success;
+    // Room for a large catalogue's records (tens of megabytes for a hundred thousand versions)
+    // in few page faults; only what is used becomes resident.
+    const CHeapReservation heap(kCatalogueHeap);
     // Each list is read into the catalogue on a thread of its own while the next one is being
     // fetched; the catalogue is that thread's until Wait() returns. It reads the lists one
     // after another in their order, so the records are filed as before. The state files are
