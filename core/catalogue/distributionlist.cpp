@@ -8,10 +8,13 @@
 
 namespace {
 
+// Never destroyed itself: at exit the catalogue's memory goes back with the process, and
+// freeing tens of thousands of records one by one took longer than printing them. Its
+// destructors release memory only. destroy() still empties the slot.
 std::unique_ptr<CDistributionList>& Slot()
 {
-    static std::unique_ptr<CDistributionList> list;
-    return list;
+    static auto* const list = new std::unique_ptr<CDistributionList>();
+    return *list;
 }
 
 constexpr size_t kDetailsLines = 9;
