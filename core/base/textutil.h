@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 // The one set of text helpers every line-oriented reader and writer of the tool uses.
@@ -25,7 +26,8 @@ std::string WithoutCarriageReturns(std::string_view text);
 /// Line feed ends a line; carriage returns are dropped; the piece after the last line feed is
 /// handed over too (so "a\n" gives "a" and ""). onLine(std::string_view) is called once per
 /// line in text order; the views point into text, or into a copy without its carriage
-/// returns, and stay valid until SplitLines returns.
+/// returns, and stay valid until SplitLines returns. An onLine that returns bool ends the
+/// splitting by returning false.
 template <typename OnLine>
 void SplitLines(std::string_view text, OnLine&& onLine)
 {
@@ -37,7 +39,13 @@ void SplitLines(std::string_view text, OnLine&& onLine)
     size_t start = 0;
     for (;;) {
         const size_t end = std::min(text.find('\n', start), text.size());
-        onLine(text.substr(start, end - start));
+        const std::string_view line = text.substr(start, end - start);
+        if constexpr (std::is_same_v<decltype(onLine(line)), bool>) {
+            if (!onLine(line))
+                return;
+        } else {
+            onLine(line);
+        }
         if (end == text.size())
             return;
         start = end + 1;

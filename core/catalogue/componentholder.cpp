@@ -42,13 +42,16 @@ CComponent* CComponentHolder::AddComponent(std::unique_ptr<CComponent> record)
     CComponent* filed = record.get();
     filed->SetHolder(this);
     m_Components.push_back(Filed{filed->GetVersion(), std::move(record)});
+    m_Sorted = false;
     return filed;
 }
 
 void CComponentHolder::SortVersions()
 {
-    if (m_Components.empty())
+    // A catalogue is sorted again after its state is merged, which seldom adds a record.
+    if (m_Components.empty() || m_Sorted)
         return;
+    m_Sorted = true;
     auto less = [](const Filed& a, const Filed& b) { return a.version < b.version; };
     // Catalogues list versions in order as a rule; a stable sort would leave them as they are.
     if (!std::is_sorted(m_Components.begin(), m_Components.end(), less))

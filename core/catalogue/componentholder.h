@@ -96,6 +96,7 @@ private:
 
     std::string m_Name;
     std::vector<Filed> m_Components;
+    bool m_Sorted = false;   // no record was added since the last SortVersions
     CVersion m_InstalledVersion;
     CVersion m_DownloadedVersion;
     CVersion m_MaxVersion;

@@ -63,11 +63,10 @@ std::string CStateFiles::Damage(const std::string& text)
     bool section = false;
     bool content = false;
     SplitLines(text, [&](std::string_view line) {
-        if (section)
-            return;
         line = line.substr(0, line.find('#'));
         section = !line.empty() && line[0] == '[';
         content = content || line.find_first_not_of(" \t\r") != std::string_view::npos;
+        return !section;   // the first section settles it
     });
     return section || !content ? std::string() : "it has no component section";
 }
