@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -76,19 +77,17 @@ CComponentHolder* CComponentManager::GetHolder(int i) const
 
 CComponentHolder* CComponentManager::FindHolder(const std::string& name) const
 {
-    const auto it = m_Index.find(name);
-    return it == m_Index.end() ? nullptr : it->second;
+    return m_Index.Find(name);
 }
 
 CComponentHolder* CComponentManager::AddHolder(const std::string& name)
 {
-    // One look-up for both cases: a catalogue read creates thousands of holders.
-    const auto [it, added] = m_Index.try_emplace(name, nullptr);
-    if (!added)
-        return it->second;
+    if (CComponentHolder* existing = FindHolder(name))
+        return existing;
     m_Holders.push_back(std::make_unique<CComponentHolder>(name));
-    it->second = m_Holders.back().get();
-    return it->second;
+    CComponentHolder* holder = m_Holders.back().get();
+    m_Index.Add(holder);
+    return holder;
 }
 
 CComponent* CComponentManager::FindCurrentComponent(const std::string& name) const
@@ -105,7 +104,7 @@ void CComponentManager::ClearHolders()
     m_DependencyList.clear();
     m_VisitedHolders.clear();
     m_pLastFiledHolder = nullptr;
-    m_Index.clear();
+    m_Index.Clear();
     m_Holders.clear();
 }
 

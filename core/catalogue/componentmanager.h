@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/catalogue/componentholder.h"
+#include "core/catalogue/holderindex.h"
 #include "core/catalogue/statefiles.h"
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CDistribution;
@@ -240,7 +240,7 @@ private:
 
     CDistribution* m_pDistribution;   // not owned
     std::vector<std::unique_ptr<CComponentHolder>> m_Holders;
-    std::unordered_map<std::string, CComponentHolder*> m_Index;   // name -> holder
+    CHolderIndex m_Index;
     CComponentHolder* m_pLastFiledHolder = nullptr;   // FileRecord's last, one of m_Holders
     std::vector<CComponentHolder*> m_VisitedHolders;   // to clear the marks of one resolution
     std::vector<CComponent*> m_DependencyList;
