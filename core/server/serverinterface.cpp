@@ -864,7 +864,7 @@ bool ServerInterface::TakeBody(const char* data, size_t length)
             return true;   // the body of an answer that is not the file
         NetTrace("SLOTReadyRead(%d bytes)", int(length));
         if (m_ToMemory) {
-            m_TextData.append(data, length);
+            AppendText(data, length);
         } else if (!m_FileCorrupt) {
             if (m_FirstBlock && !HasArchiveSignature(data, length)) {
                 NetTrace("FileCorrupt = true");
@@ -876,13 +876,27 @@ bool ServerInterface::TakeBody(const char* data, size_t length)
             }
         }
     } else if (m_ToMemory) {
-        m_TextData.append(data, length);
+        AppendText(data, length);
     } else if (m_TargetFile && !WriteTarget(data, length)) {
         return false;   // a full disk ends the transfer as failed
     }
     m_BytesDone += int(length);
     Progress();
     return true;
+}
+
+void ServerInterface::AppendText(const char* data, size_t length)
+{
+    // The whole text in one allocation when the server gave its size: a file list of a few
+    // hundred kilobytes was otherwise copied at every doubling. A size beyond the limit is
+    // not trusted with an allocation; the text then grows as it arrives.
+    constexpr curl_off_t kLargestReserve = curl_off_t(64) << 20;
+    curl_off_t total = -1;
+    if (m_TextData.empty() && m_Easy &&
+        curl_easy_getinfo(m_Easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total) == CURLE_OK &&
+        total > 0 && total <= kLargestReserve)
+        m_TextData.reserve(size_t(total));
+    m_TextData.append(data, length);
 }
 
 bool ServerInterface::TakeHeaderLine(const std::string& line)

@@ -195,6 +195,7 @@ private:
     static size_t OnHeader(char* data, size_t size, size_t count, void* self);
     static int OnCurlDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* self);
     bool TakeBody(const char* data, size_t length);
+    void AppendText(const char* data, size_t length);
     bool TakeHeaderLine(const std::string& line);
     /// Decides what the finished header of an HTTP response asks for; false aborts.
     bool OnHttpHeader();
