@@ -9,11 +9,13 @@
 namespace {
 
 constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
-// glibc's own default for the padding added whenever the heap grows.
+// glibc's own defaults: the padding added whenever the heap grows, and the size from which a
+// block gets a mapping of its own.
 constexpr int kDefaultTopPad = 128 * 1024;
-// Blocks below this come from the heap rather than a mapping of their own: a fetched file
-// list or state file of a few hundred kilobytes is then carved from the reserved memory, and
-// the mapping and unmapping of each (with its page faults) is saved.
+constexpr int kDefaultMappedBlock = 128 * 1024;
+// During a reservation blocks below this come from the heap: a fetched file list or state
+// file of a few hundred kilobytes is then carved from the reserved memory, and the mapping and
+// unmapping of each (with its page faults) is saved.
 constexpr int kMappedBlock = 32 * 1024 * 1024;
 
 char* HeapEnd() { return static_cast<char*>(::sbrk(0)); }
@@ -47,4 +49,5 @@ CHeapReservation::~CHeapReservation()
 {
     // The unused rest of the reservation goes back with the next release.
     (void)mallopt(M_TOP_PAD, kDefaultTopPad);
+    (void)mallopt(M_MMAP_THRESHOLD, kDefaultMappedBlock);
 }

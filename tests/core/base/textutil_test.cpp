@@ -1,5 +1,8 @@
 #include "core/base/nuvresult.h"
 #include "core/base/textutil.h"
+#include "core/base/filewriter.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -27,6 +30,40 @@ TEST(TextUtil, SplitLinesKeepsTheLastPieceAndDropsCarriageReturns)
     EXPECT_EQ((Lines{"a", "b"}), SplitLines("a\nb"));
     EXPECT_EQ((Lines{""}), SplitLines(""));
     EXPECT_EQ((Lines{"", "", "x"}), SplitLines("\n\r\nx"));
+}
+
+TEST(TextUtil, SplitLinesStopsWhenTheCallbackSaysSo)
+{
+    Lines seen;
+    SplitLines("a\nstop\nb", [&](std::string_view line) {
+        seen.emplace_back(line);
+        return line != "stop";
+    });
+    EXPECT_EQ((Lines{"a", "stop"}), seen);
+}
+
+// Files of every size read whole: empty, one byte, larger than a read block, and files the
+// system gives no size for; a missing file and a folder are refused.
+TEST(TextUtil, ReadFileBytesReadsWholeFilesOfAnySize)
+{
+    QTemporaryDir folder;
+    for (const size_t size : {size_t(0), size_t(1), size_t(65535), size_t(65536), size_t(300001)}) {
+        std::string bytes(size, 'x');
+        for (size_t i = 0; i < size; ++i)
+            bytes[i] = char('a' + i % 26);
+        const std::string path = folder.filePath("f").toStdString();
+        ASSERT_TRUE(SaveFile(path, bytes));
+        std::string read = "stale";
+        ASSERT_TRUE(ReadFileBytes(path, &read)) << size;
+        EXPECT_EQ(bytes, read) << size;
+    }
+    std::string status;
+    ASSERT_TRUE(ReadFileBytes("/proc/self/status", &status));
+    EXPECT_NE(status.find("Name:"), std::string::npos);
+    std::string untouched = "kept";
+    EXPECT_FALSE(ReadFileBytes(folder.filePath("missing").toStdString(), &untouched));
+    EXPECT_FALSE(ReadFileBytes(folder.path().toStdString(), &untouched));
+    EXPECT_EQ("kept", untouched);
 }
 
 TEST(TextUtil, SplitFieldsHonoursQuotesAndDropsEmptyPieces)
