@@ -140,7 +140,7 @@ TEST_F(RetrievalTest, AMissingListIsTriedFiveTimesAndOffLineOnlyTheUserListFails
     CComponent noted;
     ASSERT_EQ(rc::Success, noted.SetReleaseNotes("notes.txt"));
     EXPECT_EQ("Release Notes unavailable - none specified", m_Nuv->GetReleaseNotes(&noted));
-    EXPECT_TRUE(Server().Commands().empty());
+    EXPECT_TRUE(Server().Requests().empty());
 }
 
 TEST_F(RetrievalTest, ReleaseNotesAndTemplateListsComeAsText)
@@ -148,7 +148,7 @@ TEST_F(RetrievalTest, ReleaseNotesAndTemplateListsComeAsText)
     CComponent record;
     EXPECT_EQ("Release Notes unavailable - none specified", m_Nuv->GetReleaseNotes(nullptr));
     EXPECT_EQ("Release Notes unavailable - none specified", m_Nuv->GetReleaseNotes(&record));
-    EXPECT_TRUE(Server().Commands().empty());
+    EXPECT_TRUE(Server().Requests().empty());
     ASSERT_EQ(rc::Success, record.SetServerPath("lists/base/"));
     ASSERT_EQ(rc::Success, record.SetReleaseNotes("notes.txt"));
     EXPECT_EQ("Fixed everything.\n", m_Nuv->GetReleaseNotes(&record));
@@ -219,5 +219,5 @@ TEST_F(RetrievalTest, OffLineTheCatalogueIsWhatTheStateFileRecreates)
     EXPECT_EQ("\nReading Distribution Info   0%\r\n", output.m_Text);
     EXPECT_EQ((std::vector<std::string>{"Kept"}), HolderNames(*global->GetComponentManager()));
     EXPECT_FALSE(m_Nuv->m_bCatalogueFromServer);
-    EXPECT_TRUE(Server().Commands().empty());
+    EXPECT_TRUE(Server().Requests().empty());
 }

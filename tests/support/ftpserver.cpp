@@ -68,6 +68,15 @@ std::vector<std::string> CFtpServer::Commands() const
     return lines;
 }
 
+std::vector<std::string> CFtpServer::Requests() const
+{
+    std::vector<std::string> requests;
+    for (std::string& line : Commands())
+        if (line != "QUIT" && line.compare(0, 5, "SENT ") != 0)
+            requests.push_back(std::move(line));
+    return requests;
+}
+
 int CFtpServer::Count(const std::string& word) const
 {
     int count = 0;

@@ -43,6 +43,10 @@ public:
     std::string Address() const;
     /// The command lines received so far, in order.
     std::vector<std::string> Commands() const;
+    /// The commands that asked something of the server: Commands() without "QUIT" and without
+    /// the "SENT" records. The server logs a session's QUIT and its last transfer record
+    /// after it answered, so those of a session that ended before ClearLog() may come later.
+    std::vector<std::string> Requests() const;
     /// How many received commands start with word (e.g. "USER", "RETR").
     int Count(const std::string& word) const;
     /// Forgets the commands received so far.

@@ -196,7 +196,7 @@ TEST_F(ServerInterfaceTest, RefusedRequestsSendNothing)
     }
     EXPECT_EQ("mine", ReadFile(Path("comp.zip")));
     EXPECT_FALSE(Exists(Path("x.zip")));
-    EXPECT_TRUE(Server().Commands().empty());
+    EXPECT_TRUE(Server().Requests().empty());
 }
 
 TEST_F(ServerInterfaceTest, MissingRemoteFileFailsWithoutLeavingAFile)
