@@ -581,7 +581,7 @@ std::string CNUVFunctions::FetchText(const std::string& remotePath)
         Trace("Fetching %s failed: %d", remotePath.c_str(), result);
         return std::string();
     }
-    return server->GetFileTextData();
+    return server->TakeFileTextData();
 }
 
 int CNUVFunctions::GetDistributionDetails(NUV_DISTRIBUTION_TYPE type)

@@ -156,10 +156,11 @@ CComponent* CComponentManager::FileRecord(std::unique_ptr<CComponent> record)
     // before is asked first, which spares most look-ups by name.
     CComponentHolder* holder = m_pLastFiledHolder;
     if (!holder || holder->GetName() != record->GetName()) {
-        const int before = HolderCount();
-        holder = AddHolder(record->GetName());
-        if (HolderCount() != before)
+        holder = FindHolder(record->GetName());
+        if (!holder) {
             Trace("\tCreating Holder %s", record->GetName().c_str());
+            holder = AddHolder(record->GetName());
+        }
         m_pLastFiledHolder = holder;
     }
     Trace("\t(%d)Adding.... %s", HolderCount(), record->GetName().c_str());

@@ -283,14 +283,17 @@ int CComponentManager::DownloadComponents(bool* pStop)
     // Each archive is synced to the disk while the next one arrives; it counts as downloaded
     // (in the state saved after every component, and in the cache list) only once it is
     // there under its name.
+    auto displayFailure = [](const CComponent& record, int result) {
+        NUVDisplay("\tDownloading %s, Failed %s\n", record.GetName().c_str(),
+                   CodeText(result).c_str());
+    };
     CComponent* completing = nullptr;
     auto finishPrevious = [&]() {
         CComponent* record = std::exchange(completing, nullptr);
         if (!record)
             return;
         if (const int result = record->FinishDownload(); result != rc::Success) {
-            NUVDisplay("\tDownloading %s, Failed %s\n", record->GetName().c_str(),
-                       CodeText(result).c_str());
+            displayFailure(*record, result);
             m_FailedComponents.push_back(record->GetName());
             m_BatchResult = rc::DownloadFailed;
             return;
@@ -315,8 +318,7 @@ int CComponentManager::DownloadComponents(bool* pStop)
         const int result = record.Download(true);
         finishPrevious();
         if (result != rc::Success) {
-            NUVDisplay("\tDownloading %s, Failed %s\n", record.GetName().c_str(),
-                       CodeText(result).c_str());
+            displayFailure(record, result);
             Trace("Download of %s, failed with %d", record.GetName().c_str(), result);
             return rc::DownloadFailed;
         }

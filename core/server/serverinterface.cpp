@@ -94,12 +94,12 @@ bool HasArchiveSignature(const char* data, size_t length)
     return false;
 }
 
-
 /// Why a finished file could not take its name (errno failure).
 std::string CompletionError(const std::string& path, int failure)
 {
     return "cannot complete " + path + ": " + std::strerror(failure);
 }
+
 }  // namespace
 
 ServerInterface* ServerInterface::Instance()

@@ -82,7 +82,7 @@ public:
     /// The SHA-256 of the last file downloaded with a digest to match; empty otherwise.
     const std::string& GetReceivedDigest() const { return m_ReceivedDigest; }
     /// The text of the last memory-mode download.
-    std::string GetFileTextData() const { return m_TextData; }
+    const std::string& GetFileTextData() const { return m_TextData; }
     /// The same text handed over without a copy; the interface keeps none of it.
     std::string TakeFileTextData() { return std::exchange(m_TextData, std::string()); }
     /// The size in bytes the server gives for remotePath (FTP SIZE; nothing is transferred
